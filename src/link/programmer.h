@@ -1,0 +1,45 @@
+#pragma once
+// The one way to the programmer: the thirteen calls of the programmer library, as a C++ interface.
+// Implementations: the simulated programmer (link/sim) and the vendor-library loader (link/station).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kelvor::link {
+
+inline constexpr int kReportSize = 64;
+// OS error of an open that failed because the device is already open (a sharing violation).
+inline constexpr int kErrorAlreadyOpen = 32;
+inline constexpr std::string_view kDeviceFilter = "vid_0b7a&pid_0731";
+inline constexpr std::string_view kInterfacePrefix = "\\\\?\\HID#VID_0B7A&PID_0731"; // 25 characters
+
+class Programmer {
+public:
+    virtual ~Programmer() = default;
+
+    virtual void setDeviceId(std::string_view filter) = 0;        // USBIO_SetDeviceID
+    virtual int getDllVersion() = 0;                               // USBIO_GetDllVersion
+    virtual int getDeviceCount() = 0;                              // bits 0-7 count, 8 up open index
+    virtual int isConnected() = 0;                                 // non-zero: already open
+    virtual int openDevice(int index) = 0;                         // handle, or -1 (see lastOsError)
+    virtual int closeDevice(int handle) = 0;
+    virtual std::string devicePathName() = 0;                      // USBIO_GetDevicePathNameNew
+    virtual int setLed(int a, int b) = 0;
+    virtual int uartConfig(int value) = 0;                         // 0: link usable
+    virtual int otpSend(int offset, int length, const std::uint8_t* data) = 0;
+    // Stores one 64-byte report in `report` and returns 0, or returns non-zero when none came.
+    // Blocks for at most a short timeout, so callers never spin.
+    virtual int otpRecv(std::uint8_t* spare, std::uint8_t* report) = 0;
+    virtual int setZep(int mode) = 0;
+    virtual int zepIap(int command, int a, int b, int c) = 0;
+
+    // OS error of the last failed openDevice (kErrorAlreadyOpen for a sharing violation).
+    virtual int lastOsError() = 0;
+    // Capability, not identity: the station shows that a burn is simulated.
+    virtual bool simulated() const { return false; }
+    // A short description for the log ("simulated programmer", the vendor library path).
+    virtual std::string description() const = 0;
+};
+
+} // namespace kelvor::link

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/deps.sh
+
+build=${KELVOR_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+# A short libFuzzer smoke of every target when clang can build them.
+if [ -z "${KELVOR_NO_FUZZ:-}" ] && command -v clang++ >/dev/null && [ -x fuzz/run.sh ]; then
+    fuzz/run.sh 3
+fi
