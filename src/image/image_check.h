@@ -1,0 +1,94 @@
+#pragma once
+// Reading the current image for the selected model and decoding its configuration words.
+#include "app/reporter.h"
+#include "chips/catalog.h"
+#include "image/buffers.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvor::image {
+
+// The station's default image key: the 15 ASCII bytes of "KEL-VOR-IMG-KEY".
+ImageKey defaultImageKey();
+// 30 hex digits (either case); nullopt for anything else.
+std::optional<ImageKey> parseImageKey(std::string_view hex);
+
+enum class ResultRule { EndOfLastProgramRecord, LastRecordCount, EndOfLastDataRecord };
+
+struct HexReadOptions {
+    bool configAtOffset = false;
+    bool skipType05 = false;
+    ResultRule resultRule = ResultRule::EndOfLastProgramRecord;
+};
+
+struct HexReadResult {
+    bool ok = false;
+    int result = 0; // by the options' resultRule
+};
+
+// Reads `path` into the areas: enciphered when the name ends in "bin" (lower case), else plain HEX.
+HexReadResult readHexImage(const std::string& path, const HexReadOptions& options, ImageBuffers& buffers,
+                           const ImageKey& key, Reporter& reporter);
+
+// Copies a raw binary file into programArea and sets rawLength and rawCrc. Logs as the station does.
+// Returns false when nothing was loaded.
+bool loadRawImage(const std::string& path, ImageBuffers& buffers, Reporter& reporter);
+
+// One text slot of the configuration-word page.
+struct FuseSlot {
+    int id;
+    std::string text;
+    bool visible;
+};
+
+// The configuration-word page's 22 slots, in the page's table order, with their default texts.
+using FuseSlots = std::array<FuseSlot, 22>;
+FuseSlots defaultFuseSlots();
+FuseSlot* findSlot(FuseSlots& slots, int id);
+
+// Where the last decoder copied its configuration block.
+struct BlockCopy {
+    enum class Destination { ConfigBlock, ProgramArea } destination;
+    std::size_t offset;
+    std::size_t size;
+};
+
+// Everything the decoders keep from one check to the next: their templates, the words c0…c4, the
+// page slots. Defined in image/decoders.cpp.
+struct DecoderTemplates;
+
+struct DecoderState {
+    DecoderState();
+    ~DecoderState();
+    DecoderState(DecoderState&&) noexcept;
+    DecoderState& operator=(DecoderState&&) noexcept;
+
+    std::array<std::uint16_t, 5> words{}; // c0 … c4
+    FuseSlots slots;
+    std::optional<BlockCopy> lastBlock; // set by the last successful decoder that built a block
+    std::unique_ptr<DecoderTemplates> templates;
+};
+
+// The image buffers and decoder state of one station, plus the image key and the last image length.
+struct ImageState {
+    ImageBuffers buffers;
+    DecoderState decoders;
+    ImageKey key = defaultImageKey();
+    int imageLength = 0; // result of the last image check's decoder
+};
+
+// Runs the decoder of `model` on `imagePath`; returns the image length (0 when the image could not
+// be read). A model without a decoder returns std::nullopt and leaves everything as it was.
+std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& imagePath, ImageState& state,
+                              Reporter& reporter);
+
+// The image check: runs the decoder, stores imageLength and returns 0 (usable) or -1 (warned with
+// the "警告!" box and the event log line).
+int checkImage(const chips::ModelRow& model, const std::string& imagePath, ImageState& state, Reporter& reporter);
+
+} // namespace kelvor::image
