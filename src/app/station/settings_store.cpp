@@ -42,10 +42,6 @@ std::string SettingsStore::readText(std::string_view section, std::string_view k
     return s;
 }
 
-int SettingsStore::readNumber(std::string_view section, std::string_view key) const {
-    return leadingInt(readText(section, key));
-}
-
 bool SettingsStore::writeText(std::string_view section, std::string_view key, std::string_view value) {
     CSimpleIniA ini;
     load(file_, ini); // a missing file starts empty
@@ -74,15 +70,6 @@ bool SettingsStore::writeText(std::string_view section, std::string_view key, st
         return false;
     }
     return true;
-}
-
-int leadingInt(std::string_view text, int base) {
-    std::string s(text);
-    errno = 0;
-    long long v = std::strtoll(s.c_str(), nullptr, base);
-    if (v > 0x7FFFFFFF) return 0x7FFFFFFF;
-    if (v < -0x7FFFFFFFLL - 1) return static_cast<int>(-0x7FFFFFFFLL - 1);
-    return static_cast<int>(v);
 }
 
 } // namespace kelvor

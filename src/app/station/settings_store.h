@@ -1,13 +1,15 @@
 #pragma once
 // KELVOR.ini beside the program. Every read goes to the file and every write lands at once: there is
 // no in-memory copy, so a value edited by hand is seen at the next read.
+#include "app/settings.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace kelvor {
 
-class SettingsStore {
+class SettingsStore : public Settings {
 public:
     explicit SettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
 
@@ -16,18 +18,13 @@ public:
 
     // Missing section, key or file: empty text. Values are cut to 259 characters (2599 for the
     // FilePath… keys). Section and key names are compared without regard to case.
-    std::string readText(std::string_view section, std::string_view key) const;
-    // Leading-integer parse of readText(): "" and non-numeric text give 0.
-    int readNumber(std::string_view section, std::string_view key) const;
+    std::string readText(std::string_view section, std::string_view key) const override;
     // Keeps every other section, key and comment; replaces the file atomically.
     // Returns false when the file could not be written (the station carries on regardless).
-    bool writeText(std::string_view section, std::string_view key, std::string_view value);
+    bool writeText(std::string_view section, std::string_view key, std::string_view value) override;
 
 private:
     std::filesystem::path file_;
 };
-
-// Leading-integer parse as the settings store applies it (decimal, optional sign, blanks skipped).
-int leadingInt(std::string_view text, int base = 10);
 
 } // namespace kelvor
