@@ -37,11 +37,12 @@ QString widgetText(QWidget* w) {
 
 } // namespace
 
-Binder::Binder(PageModel& model, QWidget* root, QObject* parent) : QObject(parent), model_(model), root_(root) {
+Binder::Binder(PageModel& model, QWidget* root, QObject* parent, const QStringList& skip)
+    : QObject(parent), model_(model), root_(root) {
     const auto children = root->findChildren<QWidget*>();
     for (QWidget* w : children) {
         const QString key = w->objectName();
-        if (key.isEmpty() || key.startsWith(QLatin1String("qt_"))) continue;
+        if (key.isEmpty() || key.startsWith(QLatin1String("qt_")) || skip.contains(key)) continue;
         widgets_.insert(key, w);
     }
     const QStringList known = model_.keys();

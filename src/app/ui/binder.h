@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 namespace kelvor::app {
@@ -15,7 +16,8 @@ class Binder : public QObject {
 public:
     // Binds every named descendant of `root`. Controls the model has never written take their
     // texts from the form, so captions live in one place.
-    Binder(PageModel& model, QWidget* root, QObject* parent = nullptr);
+    // `skip` names widgets that have views of their own (the log pane, the tab area).
+    Binder(PageModel& model, QWidget* root, QObject* parent = nullptr, const QStringList& skip = {});
 
     QWidget* widget(const QString& key) const { return widgets_.value(key); }
 
