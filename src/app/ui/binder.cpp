@@ -42,8 +42,12 @@ Binder::Binder(PageModel& model, QWidget* root, QObject* parent, const QStringLi
     const auto children = root->findChildren<QWidget*>();
     for (QWidget* w : children) {
         const QString key = w->objectName();
-        if (key.isEmpty() || key.startsWith(QLatin1String("qt_")) || skip.contains(key)) continue;
-        widgets_.insert(key, w);
+        if (key.isEmpty() || key.startsWith(QLatin1String("qt_"))) continue;
+        // A skipped widget takes its whole subtree with it (the tab area holds other forms).
+        bool skipped = false;
+        for (QWidget* p = w; p && p != root; p = p->parentWidget())
+            if (skip.contains(p->objectName())) skipped = true;
+        if (!skipped) widgets_.insert(key, w);
     }
     const QStringList known = model_.keys();
     for (auto it = widgets_.cbegin(); it != widgets_.cend(); ++it) {
