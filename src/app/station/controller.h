@@ -60,6 +60,8 @@ inline constexpr int kSystemAbout = 16;
 struct WorkerShared {
     std::array<std::atomic<int>, chips::kFamilyCount> g_familyFlags{};
     std::atomic<int> g_freqIndex{0};
+    // The selected model's row, for the texts that depend on the exact model.
+    std::atomic<const chips::ModelRow*> selectedRow{nullptr};
 };
 
 struct StationEnvironment {

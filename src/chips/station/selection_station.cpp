@@ -28,6 +28,7 @@ void CQORVENDlg::selectModel(const chips::ModelRow& row) {
     isp.setEnabled(controlKey(1042), true);
     setFamily(row);
     selected = &row;
+    shared_.selectedRow = &row;
     if (row.model == "EP39H01") isp.setEnabled(controlKey(1042), false);
 
     // 2. The offline tab follows the family at once for the models that ask for it.

@@ -1,0 +1,128 @@
+#pragma once
+// The programmer link of the station: set-up, enumeration, the connect handler, device arrival and
+// removal, the one-shot commands and the receive thread that turns status reports into log lines,
+// progress, counters and notifications.
+#include "app/station/controller.h"
+#include "link/programmer.h"
+#include "link/report_decoder.h"
+
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kelvor::link {
+
+// Values shared by the UI thread, the receive thread and the transfer threads.
+struct LinkGlobals {
+    std::atomic<int> g_linkOpen{0};
+    std::atomic<int> g_receiverRunning{0};
+    std::atomic<std::uint8_t> g_linkState{0};
+    std::mutex g_linkStateLock; // every write of g_linkState takes it
+    std::atomic<std::uint32_t> g_timeBase{0};
+    std::atomic<std::uint32_t> g_lastEventTick{0};
+    std::atomic<int> g_hwVersionSeen{0};
+    std::atomic<int> g_fwUpdatePending{0};
+    std::atomic<int> g_progressByReport{0};
+    std::atomic<int> g_programPresses{0};
+    std::atomic<int> g_passCount{0};
+    std::atomic<int> g_failCount{0};
+
+    void setLinkState(std::uint8_t v) {
+        std::lock_guard lock(g_linkStateLock);
+        g_linkState = v;
+    }
+
+    // The reply arrays; the controller reads them in the handlers of the notifications that announce them.
+    std::array<std::uint8_t, 6> detectReply() const;
+    std::array<std::uint8_t, 15> qcReply() const;
+    std::array<std::uint16_t, 12> qcErrorStats() const;
+
+private:
+    friend class Link;
+    mutable std::mutex repliesLock_;
+    std::array<std::uint8_t, 6> detectReply_{};
+    std::array<std::uint8_t, 15> qcReply_{};
+    std::array<std::uint16_t, 12> qcErrorStats_{};
+};
+
+// A device-interface event as the station sees it.
+struct DeviceEvent {
+    enum class Kind { Arrival, RemovalComplete, Other } kind = Kind::Other;
+    bool hidClass = true;
+    bool deviceInterface = true;
+    std::string path;
+};
+
+// Where arrival and removal events come from (udev, or the simulated programmer's plug and unplug).
+class DeviceEventSource {
+public:
+    virtual ~DeviceEventSource() = default;
+    // Delivers events on the UI thread from then on; false when registration failed.
+    virtual bool start(std::function<void(const DeviceEvent&)> deliver) = 0;
+};
+
+// Milliseconds of a monotonic clock, wrapping like a 32-bit tick counter.
+std::uint32_t tickCount();
+
+class Link : public QObject, public LinkHooks {
+    Q_OBJECT
+public:
+    Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events);
+    ~Link() override;
+
+    LinkGlobals& globals() { return g_; }
+    Programmer& programmer() { return *programmer_; }
+    std::shared_ptr<Programmer> programmerPtr() { return programmer_; }
+    int linkHandle() const { return linkHandle_; }
+
+    // LinkHooks
+    void setUp() override;
+    void connectAtStartUp() override;
+    void onLinkConnect() override;
+    void onChipReset() override;
+    void onAutoDetect() override;
+    void onDetectResult() override;
+    void onCountClear(long seq, long millivolts) override;
+    bool linkOpen() const override { return g_.g_linkOpen != 0; }
+
+    void onDeviceEvent(const DeviceEvent& e);
+    void enumerate();
+
+    // The bytes of the last chip image sent, for the OTP position checks of the receiver.
+    void setLastTransferImage(std::shared_ptr<const std::vector<std::uint8_t>> image);
+    // Hook for the firmware-update continuation and the QC firmware request of the connect handler.
+    std::function<void()> onConnectedFirmwareSteps;
+    int qcFirmwareRequest = 0;
+
+signals:
+    void receiverStopped();
+
+private:
+    void startReceiver();
+    void receiveLoop(std::uint64_t generation);
+    bool applyEffects(const std::vector<Effect>& effects);
+    void finishRemoval();
+    void setConnectCaption(bool open);
+
+    CQORVENDlg& c_;
+    std::shared_ptr<Programmer> programmer_;
+    std::unique_ptr<DeviceEventSource> events_;
+    LinkGlobals g_;
+    int linkHandle_ = -1;
+    int devicePresent_ = 0;
+    bool removalPending_ = false;
+    std::atomic<std::uint64_t> generation_{0};
+    std::vector<std::thread> receivers_;
+    std::mutex imageLock_;
+    std::shared_ptr<const std::vector<std::uint8_t>> lastImage_;
+};
+
+} // namespace kelvor::link
