@@ -32,7 +32,8 @@ inline image::HexReadOptions optionsFrom(std::uint8_t bits) {
 
 // The readers never write configBlock; anything there came from a record that ran past programArea.
 inline void checkConfigBlockUntouched(const image::ImageBuffers& b) {
-    if (std::any_of(b.configBlock(), b.configBlock() + image::kConfigBlockSize, [](std::uint8_t v) { return v; }))
+    if (std::any_of(b.configBlock(), b.configBlock() + image::kConfigBlockSize,
+                    [](std::uint8_t v) { return v; }))
         std::abort();
 }
 

@@ -34,7 +34,8 @@ std::span<const std::uint8_t> blockBytes(const image::ImageState& s) {
 std::string hexOf(std::span<const std::uint8_t> bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (auto b : bytes) out += strfmt("%02x", b);
+    for (auto b : bytes)
+        out += strfmt("%02x", b);
     return out;
 }
 
@@ -46,14 +47,16 @@ const char* destinationName(image::BlockCopy::Destination d) {
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
     std::replace(text.begin(), text.end(), '\n', ' ');
-    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
     return text;
 }
 
 void printJson(std::ostream& out, const chips::ModelRow& model, int result, const image::ImageState& s,
                const RecordingReporter& rep) {
     Json words = Json::array();
-    for (auto w : s.decoders.words) words.push(static_cast<unsigned>(w));
+    for (auto w : s.decoders.words)
+        words.push(static_cast<unsigned>(w));
     Json slots = Json::array();
     for (const auto& slot : slotsById(s.decoders.slots)) {
         Json o = Json::object();
@@ -70,7 +73,8 @@ void printJson(std::ostream& out, const chips::ModelRow& model, int result, cons
         block.set("hex", hexOf(blockBytes(s)));
     }
     Json log = Json::array();
-    for (const auto& t : rep.texts()) log.push(t);
+    for (const auto& t : rep.texts())
+        log.push(t);
 
     Json o = Json::object();
     o.set("model", model.model);
@@ -98,15 +102,17 @@ void printText(std::ostream& out, const chips::ModelRow& model, int result, cons
         out << "  " << slot.id << "  " << slot.text << (slot.visible ? "" : "  (hidden)") << "\n";
     if (s.decoders.lastBlock) {
         const auto bytes = blockBytes(s);
-        out << strfmt("block: %s offset 0x%04zx, %zu bytes\n", destinationName(s.decoders.lastBlock->destination),
-                      s.decoders.lastBlock->offset, bytes.size());
+        out << strfmt("block: %s offset 0x%04zx, %zu bytes\n",
+                      destinationName(s.decoders.lastBlock->destination), s.decoders.lastBlock->offset,
+                      bytes.size());
         for (std::size_t i = 0; i < bytes.size(); i += 32)
             out << "  " << hexOf(bytes.subspan(i, std::min<std::size_t>(32, bytes.size() - i))) << "\n";
     } else {
         out << "block: none\n";
     }
     out << "log:\n";
-    for (const auto& t : rep.texts()) out << "  " << oneLine(t) << "\n";
+    for (const auto& t : rep.texts())
+        out << "  " << oneLine(t) << "\n";
 }
 
 int runDecode(Context& ctx) {
@@ -141,6 +147,7 @@ int runDecode(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("decode", "decode --model MODEL IMAGE [--json] [--image-key HEX]  run the image check", runDecode);
+KELVOR_CLI_COMMAND("decode", "decode --model MODEL IMAGE [--json] [--image-key HEX]  run the image check",
+                   runDecode);
 
 } // namespace kelvor::cli

@@ -30,7 +30,8 @@ int runEncipher(Context& ctx) {
     }
     // One byte more than can fit is enough to refuse the text.
     std::vector<std::uint8_t> text;
-    for (std::istreambuf_iterator<char> it(in), end; it != end && text.size() <= image::kMaxEncipheredSize; ++it)
+    for (std::istreambuf_iterator<char> it(in), end; it != end && text.size() <= image::kMaxEncipheredSize;
+         ++it)
         text.push_back(static_cast<std::uint8_t>(*it));
     if (in.bad()) {
         ctx.err << "kelvor encipher: cannot read " << rest[0] << "\n";
@@ -55,6 +56,7 @@ int runEncipher(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]  make an enciphered image", runEncipher);
+KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]  make an enciphered image",
+                   runEncipher);
 
 } // namespace kelvor::cli

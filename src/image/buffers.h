@@ -48,7 +48,8 @@ inline void writeLe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 inline void writeLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 } // namespace kelvor::image

@@ -27,7 +27,8 @@ enum class CrcForm {
 };
 // Never modifies the buffer. skipStart is used by the forms that skip with a caller-given start;
 // Large and Small have their own fixed windows. Windows beyond count have no effect.
-std::uint16_t maskedImageCrc(const std::uint8_t* data, std::size_t count, CrcForm form, std::size_t skipStart = 0);
+std::uint16_t maskedImageCrc(const std::uint8_t* data, std::size_t count, CrcForm form,
+                             std::size_t skipStart = 0);
 
 // Configuration-block checks over 16-bit words (host order; callers serialise little-endian).
 // Word indices must lie inside the block.

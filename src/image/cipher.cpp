@@ -23,7 +23,8 @@ class BlockCipher {
 public:
     BlockCipher(const ImageKey& key, bool encrypt) : ctx_(EVP_CIPHER_CTX_new()), encrypt_(encrypt) {
         std::copy(key.begin(), key.end(), key_.begin());
-        ok_ = ctx_ && EVP_CipherInit_ex(ctx_.get(), EVP_aes_128_ecb(), nullptr, nullptr, nullptr, encrypt_) == 1 &&
+        ok_ = ctx_ &&
+              EVP_CipherInit_ex(ctx_.get(), EVP_aes_128_ecb(), nullptr, nullptr, nullptr, encrypt_) == 1 &&
               EVP_CIPHER_CTX_set_padding(ctx_.get(), 0) == 1;
     }
     bool run(const std::uint8_t* in, std::uint8_t* out, std::uint8_t keyTail) {
@@ -68,8 +69,8 @@ std::optional<ImageKey> parseImageKey(std::string_view hex) {
     return k;
 }
 
-bool decipherBlocks(std::span<const std::uint8_t> ciphertext, std::span<std::uint8_t, kPlaintextSize> plaintext,
-                    const ImageKey& key) {
+bool decipherBlocks(std::span<const std::uint8_t> ciphertext,
+                    std::span<std::uint8_t, kPlaintextSize> plaintext, const ImageKey& key) {
     const std::size_t n = ciphertext.size();
     if (n > kMaxEncipheredSize) return false;
     BlockCipher cipher(key, false);
@@ -85,7 +86,8 @@ bool decipherBlocks(std::span<const std::uint8_t> ciphertext, std::span<std::uin
     return true;
 }
 
-std::optional<std::vector<std::uint8_t>> encipherBlocks(std::span<const std::uint8_t> plaintext, const ImageKey& key) {
+std::optional<std::vector<std::uint8_t>> encipherBlocks(std::span<const std::uint8_t> plaintext,
+                                                        const ImageKey& key) {
     if (plaintext.size() % kBlock != 0 || plaintext.size() > kMaxEncipheredSize) return std::nullopt;
     std::vector<std::uint8_t> out(plaintext.size());
     BlockCipher cipher(key, true);
@@ -96,7 +98,8 @@ std::optional<std::vector<std::uint8_t>> encipherBlocks(std::span<const std::uin
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> encipherImage(std::span<const std::uint8_t> hexText, const ImageKey& key) {
+std::optional<std::vector<std::uint8_t>> encipherImage(std::span<const std::uint8_t> hexText,
+                                                       const ImageKey& key) {
     const std::size_t textAt = kEncipheredTextStart - 1;
     if (hexText.size() > kMaxEncipheredText) return std::nullopt;
     // Whole blocks only: the decipherer reads a partial last block as zero-padded ciphertext.

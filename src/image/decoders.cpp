@@ -1,7 +1,7 @@
 // The configuration decoders: one routine over tables of decoders, page layouts and block templates.
+#include "image/decoders.h"
 #include "app/strfmt.h"
 #include "image/checksums.h"
-#include "image/decoders.h"
 
 #include <algorithm>
 #include <cassert>
@@ -69,7 +69,9 @@ constexpr FieldRule kmod(int slot, int modeWord, int shift, unsigned mask, int c
     r.codeWord = codeWord;
     return r;
 }
-constexpr FieldRule hidden(int slot) { return {RuleKind::Hide, slot}; }
+constexpr FieldRule hidden(int slot) {
+    return {RuleKind::Hide, slot};
+}
 constexpr FieldRule shown(FieldRule r) {
     r.show = true;
     return r;
@@ -104,8 +106,9 @@ constexpr KmodCode kKmod1Bit[] = {{1, 0}, {0, 1}};
 constexpr KmodCode kKmod3Bits[] = {{7, 0}, {3, 1}, {1, 2}, {0, 3}};
 constexpr KmodCode kKmod7BitsA[] = {{0x7F, 0}, {0x3F, 1}, {0x1F, 2}, {0x0F, 3},
                                     {0x07, 4}, {0x03, 5}, {0x01, 6}, {0x00, 7}};
-constexpr KmodCode kKmod15Bits[] = {{0x7FFF, 0}, {0x3FFF, 1}, {0x1FFF, 2}, {0x0FFF, 3}, {0x07FF, 4}, {0x03FF, 5},
-                                    {0x01FF, 6}, {0x00FF, 7}, {0x007F, 8}, {0x003F, 9}, {0x001F, 10}, {0x000F, 11},
+constexpr KmodCode kKmod15Bits[] = {{0x7FFF, 0},  {0x3FFF, 1},  {0x1FFF, 2},  {0x0FFF, 3},
+                                    {0x07FF, 4},  {0x03FF, 5},  {0x01FF, 6},  {0x00FF, 7},
+                                    {0x007F, 8},  {0x003F, 9},  {0x001F, 10}, {0x000F, 11},
                                     {0x0007, 12}, {0x0003, 13}, {0x0001, 14}, {0x0000, 15}};
 constexpr KmodMode kKmodA[] = {
     {0xF, 0, kKmodAll0, nullptr},
@@ -143,8 +146,11 @@ constexpr Layout kA2{kLayoutA, true, false};
 constexpr Layout kA3{kLayoutA, false, false};
 
 // -- Layout B
-constexpr ValueText kFintoscB[] = {{7, "FINTOSC: DIV1"}, {6, "FINTOSC: DIV2"}, {5, "FINTOSC: DIV4"},
-                                   {4, "FINTOSC: DIV8"}, {3, "FINTOSC: DIV16"}};
+constexpr ValueText kFintoscB[] = {{7, "FINTOSC: DIV1"},
+                                   {6, "FINTOSC: DIV2"},
+                                   {5, "FINTOSC: DIV4"},
+                                   {4, "FINTOSC: DIV8"},
+                                   {3, "FINTOSC: DIV16"}};
 constexpr ValueText kLvtB[] = {{0xF, "LVT: 4.6v"}, {0xE, "LVT: 4.5v"}, {0xD, "LVT: 4.4v"}, {0xC, "LVT: 4.3v"},
                                {0xB, "LVT: 4.2v"}, {0xA, "LVT: 4.0v"}, {9, "LVT: 3.8v"},   {8, "LVT: 3.6v"},
                                {7, "LVT: 3.4v"},   {6, "LVT: 3.2v"},   {5, "LVT: 3.0v"},   {4, "LVT: 2.8v"},
@@ -188,12 +194,18 @@ constexpr ValueText kOtpMode2703[] = {{7, "OTP_MODE:8K"}, {3, "OTP_MODE:4K"}, {1
 constexpr ValueText kCrystalC[] = {{1, "CRYSTAL:HIGH"}, {0, "CRYSTAL:LOW"}};
 constexpr ValueText kLvtC[] = {{7, "LVT: 3.6V"}, {6, "LVT: 3.0V"}, {5, "LVT: 2.6V"},
                                {4, "LVT: 2.4V"}, {3, "LVT: 2.2V"}, {2, "LVT: 2.0V"}};
-constexpr ValueText kFintosc2701[] = {{7, "FINTOSC: 8M"}, {6, "FINTOSC: 4M"},   {5, "FINTOSC: 2M"},
-                                      {4, "FINTOSC: 1M"}, {2, "FINTOSC: 0.5M"}};
-constexpr ValueText kFintosc2702[] = {{7, "FINTOSC: 20M"},  {6, "FINTOSC: 10M"},  {5, "FINTOSC: 5M"},
-                                      {4, "FINTOSC: 2.5M"}, {2, "FINTOSC: 1.25M"}};
-constexpr ValueText kFintosc2703[] = {{7, "FINTOSC: DIV1"}, {6, "FINTOSC: DIV2"},  {5, "FINTOSC: DIV4"},
-                                      {4, "FINTOSC: DIV8"}, {2, "FINTOSC: DIV16"}};
+constexpr ValueText kFintosc2701[] = {
+    {7, "FINTOSC: 8M"}, {6, "FINTOSC: 4M"}, {5, "FINTOSC: 2M"}, {4, "FINTOSC: 1M"}, {2, "FINTOSC: 0.5M"}};
+constexpr ValueText kFintosc2702[] = {{7, "FINTOSC: 20M"},
+                                      {6, "FINTOSC: 10M"},
+                                      {5, "FINTOSC: 5M"},
+                                      {4, "FINTOSC: 2.5M"},
+                                      {2, "FINTOSC: 1.25M"}};
+constexpr ValueText kFintosc2703[] = {{7, "FINTOSC: DIV1"},
+                                      {6, "FINTOSC: DIV2"},
+                                      {5, "FINTOSC: DIV4"},
+                                      {4, "FINTOSC: DIV8"},
+                                      {2, "FINTOSC: DIV16"}};
 constexpr ValueText kWdtps[] = {{0, "WDTPS:1:1"},  {1, "WDTPS:1:2"},  {2, "WDTPS:1:4"},  {3, "WDTPS:1:8"},
                                 {4, "WDTPS:1:16"}, {5, "WDTPS:1:32"}, {6, "WDTPS:1:64"}, {7, "WDTPS:1:128"}};
 constexpr ValueText kSut[] = {{0, "SUT:1:1"},  {1, "SUT:1:2"},  {2, "SUT:1:4"},  {3, "SUT:1:8"},
@@ -242,8 +254,26 @@ constexpr Layout kC2703{kLayoutC2703, true, true};
 // ---- Block templates -----------------------------------------------------------------------------
 
 enum class Tpl : std::uint8_t {
-    T2701, T2702, T2703, T2705, T3901, T3902, T3903, T3904, BCommon, T27H01, T27H02, T39B13,
-    T39F01, T39F02, T39F03, T39F05, T39F08, T39H, Count, None = Count
+    T2701,
+    T2702,
+    T2703,
+    T2705,
+    T3901,
+    T3902,
+    T3903,
+    T3904,
+    BCommon,
+    T27H01,
+    T27H02,
+    T39B13,
+    T39F01,
+    T39F02,
+    T39F03,
+    T39F05,
+    T39F08,
+    T39H,
+    Count,
+    None = Count
 };
 
 // Start values as "word" or "word*count", blank separated, as the templates are documented.
@@ -348,17 +378,60 @@ constexpr HexReadOptions kLastCount{false, false, ResultRule::LastRecordCount};
 constexpr HexReadOptions k8505{false, true, ResultRule::EndOfLastDataRecord};
 
 constexpr DecoderDef c(const char* name, const Layout& l, Tpl tpl, std::uint16_t c2Or, std::uint16_t c2And) {
-    return {name, &l, WordSource::ProgramArea, 3, c2Or, c2And, false, tpl, 6, 3, true, Check::Tail14, 0, 0, 0,
-            kPrg, kChipWordOffset, 128, kPlain, LengthRule::Fixed, 0x1000};
+    return {name,
+            &l,
+            WordSource::ProgramArea,
+            3,
+            c2Or,
+            c2And,
+            false,
+            tpl,
+            6,
+            3,
+            true,
+            Check::Tail14,
+            0,
+            0,
+            0,
+            kPrg,
+            kChipWordOffset,
+            128,
+            kPlain,
+            LengthRule::Fixed,
+            0x1000};
 }
 constexpr DecoderDef b(const char* name, Tpl tpl, int checkLast, int length) {
-    return {name, &kB, WordSource::ProgramArea, 3, 0, 0xFFFF, false, tpl, 2, 3, true, Check::Sum14, 0, checkLast, 1,
-            kPrg, kChipWordOffset, 128, kPlain, LengthRule::Fixed, length};
+    return {name,
+            &kB,
+            WordSource::ProgramArea,
+            3,
+            0,
+            0xFFFF,
+            false,
+            tpl,
+            2,
+            3,
+            true,
+            Check::Sum14,
+            0,
+            checkLast,
+            1,
+            kPrg,
+            kChipWordOffset,
+            128,
+            kPlain,
+            LengthRule::Fixed,
+            length};
 }
 constexpr DecoderDef a(const char* name, const Layout& l, Tpl tpl, HexReadOptions opt, LengthRule rule,
                        int length) {
-    return {name, &l, WordSource::ConfigArea, 5, 0, 0xFFFF, false, tpl, 2, 5, false, Check::Sum16, 2, 30, 31,
-            kCfg, 0, 128, opt, rule, length};
+    return {name,  &l,    WordSource::ConfigArea,
+            5,     0,     0xFFFF,
+            false, tpl,   2,
+            5,     false, Check::Sum16,
+            2,     30,    31,
+            kCfg,  0,     128,
+            opt,   rule,  length};
 }
 constexpr DecoderDef ep3901() {
     DecoderDef d = a("A1-3901", kA1, Tpl::T3901, kPlain, LengthRule::ByOtpMode, 0);
@@ -381,8 +454,27 @@ constexpr DecoderDef ep39H() {
     return d;
 }
 constexpr DecoderDef ep8505() {
-    return {"8505", nullptr, WordSource::None, 0, 0, 0xFFFF, false, Tpl::None, 0, 0, false, Check::None, 0, 0, 0,
-            kCfg, 0, 0, k8505, LengthRule::Reader, 0};
+    return {"8505",
+            nullptr,
+            WordSource::None,
+            0,
+            0,
+            0xFFFF,
+            false,
+            Tpl::None,
+            0,
+            0,
+            false,
+            Check::None,
+            0,
+            0,
+            0,
+            kCfg,
+            0,
+            0,
+            k8505,
+            LengthRule::Reader,
+            0};
 }
 
 constexpr DecoderDef kDecoders[] = {
@@ -416,17 +508,17 @@ struct FamilyDecoder {
     std::string_view decoder;
 };
 constexpr FamilyDecoder kFamilyDecoders[] = {
-    {Family::EP2701, "C-2701"},    {Family::EP2702, "C-2702"},    {Family::EP2703, "C-2703"},
-    {Family::EP2705, "B-2705"},    {Family::EP2706, "B-2706"},    {Family::EP406, "B-2706"},
-    {Family::EP27C42, "B-27C42"},  {Family::EP2707, "B-27C42"},   {Family::EP27F01, "B-27C42"},
-    {Family::EP27F02, "B-27F02"},  {Family::EP27H01, "B-27H01"},  {Family::EP27H02, "B-27H02"},
-    {Family::EP39B13, "B-39B13"},  {Family::EP3901, "A1-3901"},   {Family::EP3902, "A1-3902"},
-    {Family::EP3903, "A1-3903"},   {Family::EP3904, "A1-3904"},   {Family::EP39F01, "A1-39F01"},
-    {Family::EP39F03, "A1-39F03"}, {Family::EP39F05, "A1-39F05"}, {Family::EP39F02, "A2-39F02"},
-    {Family::EP39F25X, "A2-39F02"}, {Family::EP408, "A2-39F02"},  {Family::EP39F06, "A1-39F06"},
+    {Family::EP2701, "C-2701"},     {Family::EP2702, "C-2702"},     {Family::EP2703, "C-2703"},
+    {Family::EP2705, "B-2705"},     {Family::EP2706, "B-2706"},     {Family::EP406, "B-2706"},
+    {Family::EP27C42, "B-27C42"},   {Family::EP2707, "B-27C42"},    {Family::EP27F01, "B-27C42"},
+    {Family::EP27F02, "B-27F02"},   {Family::EP27H01, "B-27H01"},   {Family::EP27H02, "B-27H02"},
+    {Family::EP39B13, "B-39B13"},   {Family::EP3901, "A1-3901"},    {Family::EP3902, "A1-3902"},
+    {Family::EP3903, "A1-3903"},    {Family::EP3904, "A1-3904"},    {Family::EP39F01, "A1-39F01"},
+    {Family::EP39F03, "A1-39F03"},  {Family::EP39F05, "A1-39F05"},  {Family::EP39F02, "A2-39F02"},
+    {Family::EP39F25X, "A2-39F02"}, {Family::EP408, "A2-39F02"},    {Family::EP39F06, "A1-39F06"},
     {Family::EP39F003, "A1-39F06"}, {Family::EP39F020, "A1-39F06"}, {Family::EP39F022, "A1-39F06"},
     {Family::EP39F024, "A1-39F06"}, {Family::EP39F256, "A1-39F06"}, {Family::EP39F08, "A2-39F08"},
-    {Family::EP39H01, "A3-39H"},   {Family::EP39H02, "A3-39H"},   {Family::EP8505, "8505"},
+    {Family::EP39H01, "A3-39H"},    {Family::EP39H02, "A3-39H"},    {Family::EP8505, "8505"},
     {Family::EP8505_IN, "8505"},
 };
 
@@ -447,21 +539,28 @@ void applyRule(const FieldRule& r, const std::array<std::uint16_t, 6>& words, co
     assert(slot);
     const unsigned value = (static_cast<unsigned>(words[r.word]) >> r.shift) & r.mask;
     switch (r.kind) {
-    case RuleKind::Format: slot->text = strfmt(r.format, static_cast<int>(value) * r.scale + r.add); break;
+    case RuleKind::Format:
+        slot->text = strfmt(r.format, static_cast<int>(value) * r.scale + r.add);
+        break;
     case RuleKind::Texts: {
-        auto it = std::find_if(r.values.begin(), r.values.end(), [&](const ValueText& v) { return v.value == value; });
+        auto it = std::find_if(r.values.begin(), r.values.end(),
+                               [&](const ValueText& v) { return v.value == value; });
         if (it != r.values.end())
             slot->text = it->text;
         else if (r.otherwise)
             slot->text = r.otherwise;
         break;
     }
-    case RuleKind::Hide: slot->visible = false; break;
+    case RuleKind::Hide:
+        slot->visible = false;
+        break;
     case RuleKind::Kmod: {
-        auto mode = std::find_if(r.modes.begin(), r.modes.end(), [&](const KmodMode& m) { return m.mode == value; });
+        auto mode =
+            std::find_if(r.modes.begin(), r.modes.end(), [&](const KmodMode& m) { return m.mode == value; });
         if (mode == r.modes.end()) break;
         const unsigned code = words[r.codeWord] & mode->mask;
-        auto hit = std::find_if(mode->codes.begin(), mode->codes.end(), [&](const KmodCode& k) { return k.code == code; });
+        auto hit = std::find_if(mode->codes.begin(), mode->codes.end(),
+                                [&](const KmodCode& k) { return k.code == code; });
         if (hit != mode->codes.end())
             slot->text = strfmt("OTP_KMOD:%d", hit->n);
         else if (layout.kmodLogs && mode->error)
@@ -474,11 +573,16 @@ void applyRule(const FieldRule& r, const std::array<std::uint16_t, 6>& words, co
 
 int lengthByOtpMode(std::uint16_t c3) {
     switch (c3 & 0xF) {
-    case 0xF: return 0x4000;
-    case 7: return 0x2000;
-    case 3: return 0x1000;
-    case 1: return 0x800;
-    default: return 0x400;
+    case 0xF:
+        return 0x4000;
+    case 7:
+        return 0x2000;
+    case 3:
+        return 0x1000;
+    case 1:
+        return 0x800;
+    default:
+        return 0x400;
     }
 }
 
@@ -487,7 +591,8 @@ int lengthByOtpMode(std::uint16_t c3) {
 struct DecoderTemplates {
     std::array<std::vector<std::uint16_t>, static_cast<std::size_t>(Tpl::Count)> words;
     DecoderTemplates() {
-        for (const auto& t : kTemplateStarts) words[static_cast<std::size_t>(t.id)] = startValues(t);
+        for (const auto& t : kTemplateStarts)
+            words[static_cast<std::size_t>(t.id)] = startValues(t);
     }
 };
 
@@ -498,13 +603,13 @@ DecoderState& DecoderState::operator=(DecoderState&&) noexcept = default;
 
 FuseSlots defaultFuseSlots() {
     return {{
-        {1024, "IO_MODE: 18", true},   {1025, "OTP_MODE:4K", true}, {1026, "OTP_KMOD: 0", true},
-        {1027, "SMTEN:1", true},       {1028, "RDPIN:1", true},     {1029, "RESETE:1", true},
-        {1038, "CRYPTEN:1", true},     {1039, "PWRT:1", true},      {1035, "FINTOSC:20MHz", true},
-        {1040, "FUSE0", false},        {1023, "WDTEN:1", true},     {1030, "WDTPS: 1:128", true},
-        {1041, "FUSE1", false},        {1031, "LVTEN:1", true},     {1032, "LVT V: 3.6V", true},
-        {1042, "FUSE2", false},        {1033, "SUTEN:1", true},     {1034, "SUT: 1:128", true},
-        {1043, "FUSE3", false},        {1036, "CRYSTALEN:1", true}, {1037, "CRYSTAL: High Speed", true},
+        {1024, "IO_MODE: 18", true}, {1025, "OTP_MODE:4K", true}, {1026, "OTP_KMOD: 0", true},
+        {1027, "SMTEN:1", true},     {1028, "RDPIN:1", true},     {1029, "RESETE:1", true},
+        {1038, "CRYPTEN:1", true},   {1039, "PWRT:1", true},      {1035, "FINTOSC:20MHz", true},
+        {1040, "FUSE0", false},      {1023, "WDTEN:1", true},     {1030, "WDTPS: 1:128", true},
+        {1041, "FUSE1", false},      {1031, "LVTEN:1", true},     {1032, "LVT V: 3.6V", true},
+        {1042, "FUSE2", false},      {1033, "SUTEN:1", true},     {1034, "SUT: 1:128", true},
+        {1043, "FUSE3", false},      {1036, "CRYSTALEN:1", true}, {1037, "CRYSTAL: High Speed", true},
         {1044, "FUSE4", false},
     }};
 }
@@ -518,7 +623,9 @@ std::string_view decoderName(chips::Family family) {
     const DecoderDef* d = decoderOf(family);
     return d ? d->name : std::string_view{};
 }
-std::string_view decoderName(const chips::ModelRow& model) { return decoderName(model.family); }
+std::string_view decoderName(const chips::ModelRow& model) {
+    return decoderName(model.family);
+}
 
 std::span<const std::uint16_t> templateWords(const DecoderState& state, chips::Family family) {
     const DecoderDef* d = decoderOf(family);
@@ -542,9 +649,10 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
     const HexReadResult read = readHexImage(imagePath, d->options, buf, state.key, reporter);
     if (!read.ok) return 0;
 
-    const std::uint8_t* src = d->source == WordSource::ConfigArea ? buf.configArea.data()
-                                                                    : buf.programArea() + kChipWordOffset;
-    for (int i = 0; i < d->wordCount; ++i) ds.words[i] = readLe16(src + 2 * i);
+    const std::uint8_t* src =
+        d->source == WordSource::ConfigArea ? buf.configArea.data() : buf.programArea() + kChipWordOffset;
+    for (int i = 0; i < d->wordCount; ++i)
+        ds.words[i] = readLe16(src + 2 * i);
     if (d->wordCount > 2) ds.words[2] = static_cast<std::uint16_t>((ds.words[2] | d->c2Or) & d->c2And);
 
     if (d->tpl != Tpl::None) {
@@ -552,14 +660,22 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
         for (int i = 0; i < d->storedWords; ++i)
             w[d->firstWord + i] = d->mask14 ? static_cast<std::uint16_t>(ds.words[i] & 0x3FFF) : ds.words[i];
         switch (d->check) {
-        case Check::Sum16: blockCheck16(w, d->checkFirst, d->checkLast, d->checkTarget); break;
-        case Check::Sum14: blockCheck14(w, d->checkLast); break;
-        case Check::Tail14: blockCheck14Tail(w); break;
-        case Check::None: break;
+        case Check::Sum16:
+            blockCheck16(w, d->checkFirst, d->checkLast, d->checkTarget);
+            break;
+        case Check::Sum14:
+            blockCheck14(w, d->checkLast);
+            break;
+        case Check::Tail14:
+            blockCheck14Tail(w);
+            break;
+        case Check::None:
+            break;
         }
         std::uint8_t* dest = d->dest == kCfg ? buf.configBlock() : buf.programArea();
         dest += d->destOffset;
-        for (std::size_t i = 0; i < d->blockBytes / 2; ++i) writeLe16(dest + 2 * i, w[i]);
+        for (std::size_t i = 0; i < d->blockBytes / 2; ++i)
+            writeLe16(dest + 2 * i, w[i]);
         ds.lastBlock = BlockCopy{d->dest, d->destOffset, d->blockBytes};
     }
 
@@ -572,9 +688,12 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
     }
 
     switch (d->length) {
-    case LengthRule::Fixed: return d->fixedLength;
-    case LengthRule::Reader: return read.result;
-    case LengthRule::ByOtpMode: return lengthByOtpMode(ds.words[3]);
+    case LengthRule::Fixed:
+        return d->fixedLength;
+    case LengthRule::Reader:
+        return read.result;
+    case LengthRule::ByOtpMode:
+        return lengthByOtpMode(ds.words[3]);
     }
     return 0;
 }

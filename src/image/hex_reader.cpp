@@ -16,7 +16,9 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File openFile(const std::string& path) { return File(std::fopen(path.c_str(), "rb")); }
+File openFile(const std::string& path) {
+    return File(std::fopen(path.c_str(), "rb"));
+}
 
 // Reads up to `limit` bytes; `more` tells whether the file holds further bytes. False on a read error.
 bool readUpTo(std::FILE* f, std::uint8_t* out, std::size_t limit, std::size_t& got, bool& more) {
@@ -68,8 +70,7 @@ Area areaOf(std::uint8_t h, std::uint8_t l) {
 // type-01 record, and in honouring configAtOffset.
 enum class Reading { PlainFile, Payload };
 
-template <class Source>
-class RecordParser {
+template <class Source> class RecordParser {
 public:
     RecordParser(Source& src, Reading reading, const HexReadOptions& options, ImageBuffers& buffers,
                  Reporter& reporter)
@@ -118,9 +119,15 @@ private:
         std::uint8_t* base = nullptr;
         std::size_t size = 0, start = offset;
         switch (area_) {
-        case Area::Program: base = buf_.programArea(), size = kProgramAreaSize; break;
-        case Area::Eeprom: base = buf_.eepromArea.data(), size = kEepromAreaSize; break;
-        case Area::Id: base = buf_.idArea.data(), size = kIdAreaSize, start = 0; break;
+        case Area::Program:
+            base = buf_.programArea(), size = kProgramAreaSize;
+            break;
+        case Area::Eeprom:
+            base = buf_.eepromArea.data(), size = kEepromAreaSize;
+            break;
+        case Area::Id:
+            base = buf_.idArea.data(), size = kIdAreaSize, start = 0;
+            break;
         case Area::Config:
             base = buf_.configArea.data(), size = kConfigAreaSize;
             if (!(plain_ && opt_.configAtOffset)) start = 0;
@@ -147,9 +154,12 @@ private:
 
     HexReadResult success() const {
         switch (opt_.resultRule) {
-        case ResultRule::EndOfLastProgramRecord: return {true, endOfProgram_};
-        case ResultRule::LastRecordCount: return {true, lastCount_};
-        case ResultRule::EndOfLastDataRecord: return {true, endOfData_};
+        case ResultRule::EndOfLastProgramRecord:
+            return {true, endOfProgram_};
+        case ResultRule::LastRecordCount:
+            return {true, lastCount_};
+        case ResultRule::EndOfLastDataRecord:
+            return {true, endOfData_};
         }
         return {true, 0};
     }
@@ -174,10 +184,13 @@ HexReadResult parse(Source& src, Reading reading, const HexReadOptions& options,
     return RecordParser<Source>(src, reading, options, buffers, reporter).run();
 }
 
-void fillProgramArea(ImageBuffers& buffers) { std::fill_n(buffers.programArea(), kProgramAreaSize, 0xFF); }
+void fillProgramArea(ImageBuffers& buffers) {
+    std::fill_n(buffers.programArea(), kProgramAreaSize, 0xFF);
+}
 
 // Steps shared by the path and byte forms once the file bytes are in hand.
-bool takePayload(std::span<const std::uint8_t> file, ImageBuffers& buffers, const ImageKey& key, Reporter& reporter) {
+bool takePayload(std::span<const std::uint8_t> file, ImageBuffers& buffers, const ImageKey& key,
+                 Reporter& reporter) {
     if (file.size() > kMaxEncipheredSize) {
         reporter.eventLog(msg::kEncipheredTooLong);
         return false;
@@ -189,7 +202,8 @@ bool takePayload(std::span<const std::uint8_t> file, ImageBuffers& buffers, cons
     const std::int32_t length = static_cast<std::int32_t>(readLe32(plain.data() + 24));
     if (start < 1 || start > static_cast<std::int32_t>(kPlaintextSize)) return false;
     // The original copy loop would run past the plaintext (and the payload) for these.
-    if (length < 0 || static_cast<std::int64_t>(start) - 1 + length > static_cast<std::int64_t>(kPlaintextSize)) {
+    if (length < 0 ||
+        static_cast<std::int64_t>(start) - 1 + length > static_cast<std::int64_t>(kPlaintextSize)) {
         reporter.eventLog(msg::kPayloadOutside);
         return false;
     }
@@ -198,7 +212,8 @@ bool takePayload(std::span<const std::uint8_t> file, ImageBuffers& buffers, cons
     return true;
 }
 
-HexReadResult parsePayloadOfBuffers(const HexReadOptions& options, ImageBuffers& buffers, Reporter& reporter) {
+HexReadResult parsePayloadOfBuffers(const HexReadOptions& options, ImageBuffers& buffers,
+                                    Reporter& reporter) {
     fillProgramArea(buffers);
     if (buffers.payloadLength < 1) {
         buffers.eepromArea.fill(0);
@@ -210,10 +225,22 @@ HexReadResult parsePayloadOfBuffers(const HexReadOptions& options, ImageBuffers&
 
 } // namespace
 
-std::uint8_t hexDigitValue(int c) {
+namespace {
+constexpr std::uint8_t digitValue(int c) {
     if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - 0x30);
     if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 0x57);
     return static_cast<std::uint8_t>(c - 0x37);
+}
+constexpr auto kDigitValues = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[c] = digitValue(c);
+    return t;
+}();
+} // namespace
+
+std::uint8_t hexDigitValue(int c) {
+    return kDigitValues[c & 0xFF];
 }
 
 bool isEncipheredPath(const std::string& path) {
@@ -239,7 +266,8 @@ bool readEncipheredBytes(std::span<const std::uint8_t> file, ImageBuffers& buffe
     return takePayload(file, buffers, key, reporter);
 }
 
-bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key, Reporter& reporter) {
+bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key,
+                         Reporter& reporter) {
     std::fill(buffers.payload.begin(), buffers.payload.end(), 0);
     File f = openFile(path);
     if (!f) return false;

@@ -98,6 +98,7 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
 // The image check: runs the decoder, stores imageLength (0 for a model without a decoder) and
 // returns 0 (usable) or -1 (warned with the "警告!" box and the event log line). EP39H01 and EP39H02
 // pass whatever their decoder returns.
-int checkImage(const chips::ModelRow& model, const std::string& imagePath, ImageState& state, Reporter& reporter);
+int checkImage(const chips::ModelRow& model, const std::string& imagePath, ImageState& state,
+               Reporter& reporter);
 
 } // namespace kelvor::image

@@ -26,11 +26,13 @@ namespace msg {
 inline constexpr const char* kOpenFile = "Open File:%s\n";
 inline constexpr const char* kFileOpenFail = "File Open Fail %s";
 inline constexpr const char* kErrorHexFile = "Error Hex file !!!!";
-inline constexpr const char* kRawSeparator = "\r\n============================\r\n============================";
+inline constexpr const char* kRawSeparator =
+    "\r\n============================\r\n============================";
 inline constexpr const char* kRawLoaded = "文件打开成功!";
 inline constexpr const char* kEepromPathEmpty = "EEPROM文件为空!";
 // Inputs beyond the limits of the buffers are refused with one of these.
-inline constexpr const char* kEncipheredTooLong = "Error Hex file: enciphered image longer than 65535 bytes !!!!";
+inline constexpr const char* kEncipheredTooLong =
+    "Error Hex file: enciphered image longer than 65535 bytes !!!!";
 inline constexpr const char* kPayloadOutside = "Error Hex file: payload start/length outside the image !!!!";
 inline constexpr const char* kType04Count = "Error Hex file: type 04 record without 2 data bytes !!!!";
 inline constexpr const char* kRecordPastArea = "Error Hex file: record past end of area !!!!";
@@ -61,7 +63,8 @@ bool readEncipheredBytes(std::span<const std::uint8_t> file, ImageBuffers& buffe
 // Deciphers an enciphered image into payload/payloadLength. False (silently) when the file cannot be
 // read or its start field lies outside 1…65,536; false with a log line for a file longer than 65,535
 // bytes or a start/length pair reaching past the plaintext (a negative length included).
-bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key, Reporter& reporter);
+bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key,
+                         Reporter& reporter);
 
 // The whole enciphered branch of readHexImage over file bytes: decipher, fill programArea, parse.
 HexReadResult readEncipheredHex(std::span<const std::uint8_t> file, const HexReadOptions& options,
@@ -70,15 +73,17 @@ HexReadResult readEncipheredHex(std::span<const std::uint8_t> file, const HexRea
 // Deciphers n = ciphertext.size() bytes as n/16 + 1 blocks (the bytes past the file read as zero),
 // block b under the key imageKey + (0x00 for block 0, else the last ciphertext byte of block b-1),
 // then sets plaintext byte n to 0. False when n > 65,535 or the cipher fails.
-bool decipherBlocks(std::span<const std::uint8_t> ciphertext, std::span<std::uint8_t, kPlaintextSize> plaintext,
-                    const ImageKey& key);
+bool decipherBlocks(std::span<const std::uint8_t> ciphertext,
+                    std::span<std::uint8_t, kPlaintextSize> plaintext, const ImageKey& key);
 
 // The inverse of decipherBlocks for plaintext of whole blocks (size a multiple of 16, at most 65,535
 // bytes); std::nullopt otherwise.
-std::optional<std::vector<std::uint8_t>> encipherBlocks(std::span<const std::uint8_t> plaintext, const ImageKey& key);
+std::optional<std::vector<std::uint8_t>> encipherBlocks(std::span<const std::uint8_t> plaintext,
+                                                        const ImageKey& key);
 
 // An enciphered image carrying `hexText` at position 29, zero-padded to whole blocks.
 // std::nullopt when the result would be longer than 65,535 bytes.
-std::optional<std::vector<std::uint8_t>> encipherImage(std::span<const std::uint8_t> hexText, const ImageKey& key);
+std::optional<std::vector<std::uint8_t>> encipherImage(std::span<const std::uint8_t> hexText,
+                                                       const ImageKey& key);
 
 } // namespace kelvor::image

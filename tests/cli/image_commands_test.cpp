@@ -34,21 +34,26 @@ std::string field(const std::string& json, const std::string& key, const std::st
 class ImageCommands : public ::testing::Test {
 protected:
     testing::TempDir dir;
-    const std::string hexText = hexConfigWords({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}) + hexData(0, {1, 2}) + hexEnd();
+    const std::string hexText =
+        hexConfigWords({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}) + hexData(0, {1, 2}) + hexEnd();
 };
 
 TEST_F(ImageCommands, DecodeJsonOfAHexImage) {
     const std::string path = dir.write("image.hex", hexText);
     const CliRun r = kelvorRun({"decode", "--model", "EP39F01", path, "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("{\"model\": \"EP39F01\", \"family\": \"EP39F01\", \"result\": 0, \"imageLength\": 8192, ", 0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind(
+            "{\"model\": \"EP39F01\", \"family\": \"EP39F01\", \"result\": 0, \"imageLength\": 8192, ", 0),
+        0u)
         << r.out;
     EXPECT_EQ(field(r.out, "words", "slots"), "[65535, 65535, 65535, 65535, 65535]");
-    EXPECT_NE(r.out.find("{\"id\": 1023, \"text\": \"WDTEN:1\", \"visible\": true}, {\"id\": 1024, "), std::string::npos);
+    EXPECT_NE(r.out.find("{\"id\": 1023, \"text\": \"WDTEN:1\", \"visible\": true}, {\"id\": 1024, "),
+              std::string::npos);
     EXPECT_NE(r.out.find("{\"id\": 1044, \"text\": \"FUSE4\", \"visible\": false}]"), std::string::npos);
     const std::string block = field(r.out, "block", "log");
-    EXPECT_EQ(block.rfind("{\"destination\": \"configBlock\", \"offset\": 0, \"hex\": \"18ada0f1ffff", 0), 0u) << block;
+    EXPECT_EQ(block.rfind("{\"destination\": \"configBlock\", \"offset\": 0, \"hex\": \"18ada0f1ffff", 0), 0u)
+        << block;
     const std::string hex = block.substr(block.find("\"hex\": \"") + 8, 256);
     EXPECT_EQ(hex.substr(31 * 4, 4), "2702") << "W31 = 0x0227, little-endian: " << hex;
     EXPECT_EQ(r.out.substr(r.out.find("\"log\": ")), "\"log\": [\"Open File:" + path + "\\n\"]}\n");
@@ -77,17 +82,20 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
     const std::string lfOnly = dir.write("lf.hex", std::string(":0100000055AA\n:00000001FF\n"));
     const CliRun bad = kelvorRun({"decode", "--model", "EP2706", lfOnly, "--json"});
     EXPECT_EQ(bad.code, 1);
-    EXPECT_NE(bad.out.find("\"result\": -1, \"imageLength\": 0, \"words\": [0, 0, 0, 0, 0]"), std::string::npos);
+    EXPECT_NE(bad.out.find("\"result\": -1, \"imageLength\": 0, \"words\": [0, 0, 0, 0, 0]"),
+              std::string::npos);
     EXPECT_NE(bad.out.find("\"block\": null"), std::string::npos);
     EXPECT_NE(bad.out.find("\"Error Hex file !!!!\", \"选择的hex文件有误，请重新确认此文件！\", "
                            "\"选择的hex文件有误，请重新确认此文件！\"]"),
               std::string::npos)
         << bad.out;
 
-    const std::string past = dir.write("past.hex", hexData(0xFFF8, std::vector<std::uint8_t>(16, 0)) + hexEnd());
+    const std::string past =
+        dir.write("past.hex", hexData(0xFFF8, std::vector<std::uint8_t>(16, 0)) + hexEnd());
     const CliRun refused = kelvorRun({"decode", "--model", "EP2706", past});
     EXPECT_EQ(refused.code, 1);
-    EXPECT_NE(refused.out.find("Error Hex file: record past end of area !!!!"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("Error Hex file: record past end of area !!!!"), std::string::npos)
+        << refused.out;
 
     // The charger-chip models pass even a missing file.
     EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 0);
@@ -101,7 +109,8 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
         {"encipher", lfOnly},
         {"encipher", dir.path("none.hex"), dir.path("out.bin")},
     };
-    for (const auto& args : usage) EXPECT_EQ(kelvorRun(args).code, 2) << args.back();
+    for (const auto& args : usage)
+        EXPECT_EQ(kelvorRun(args).code, 2) << args.back();
 }
 
 TEST_F(ImageCommands, EncipherRefusesATextThatDoesNotFit) {
@@ -123,7 +132,8 @@ TEST_F(ImageCommands, CrcOfAFile) {
     const std::string big = dir.write("big.bin", std::vector<std::uint8_t>(200000, 0));
     const CliRun large = kelvorRun({"crc", big});
     EXPECT_EQ(large.code, 0);
-    EXPECT_NE(large.out, kelvorRun({"crc", dir.write("small.bin", std::vector<std::uint8_t>(200000 - 65536, 0))}).out);
+    EXPECT_NE(large.out,
+              kelvorRun({"crc", dir.write("small.bin", std::vector<std::uint8_t>(200000 - 65536, 0))}).out);
 
     EXPECT_EQ(kelvorRun({"crc", dir.path("missing.bin")}).code, 2);
     EXPECT_EQ(kelvorRun({"crc", dir.path("")}).code, 2) << "a folder cannot be read";

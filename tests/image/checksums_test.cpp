@@ -10,7 +10,9 @@
 namespace kelvor::image {
 namespace {
 
-const std::uint8_t* bytes(std::string_view s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
+const std::uint8_t* bytes(std::string_view s) {
+    return reinterpret_cast<const std::uint8_t*>(s.data());
+}
 
 TEST(Checksums, PublishedCheckValues) {
     struct Row {
@@ -56,7 +58,8 @@ std::uint16_t reference(const std::vector<std::uint8_t>& data, std::size_t count
 TEST(Checksums, MaskedFormsLeaveOutAndSubstituteWithoutTouchingTheBuffer) {
     std::vector<std::uint8_t> data(0x4080);
     std::mt19937 rng(7);
-    for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(rng());
     const auto original = data;
     constexpr std::size_t none = SIZE_MAX;
 
@@ -70,10 +73,11 @@ TEST(Checksums, MaskedFormsLeaveOutAndSubstituteWithoutTouchingTheBuffer) {
     const Row rows[] = {
         {"skip", CrcForm::Skip, 0x3000, 0x2FD0, 0x2FD0, 0x2FDA, none, none, 0, 0},
         {"blank-words", CrcForm::BlankWords, 0x2100, 0, none, none, 0x2060, 0x207F, 0xFF, 0x3F},
-        {"skip+blank-words", CrcForm::SkipBlankWords, 0x2100, 0x20D0, 0x20D0, 0x20DA, 0x2060, 0x207F, 0xFF, 0x3F},
+        {"skip+blank-words", CrcForm::SkipBlankWords, 0x2100, 0x20D0, 0x20D0, 0x20DA, 0x2060, 0x207F, 0xFF,
+         0x3F},
         // The skip window lies inside the substitution window: skipped bytes are left out, not replaced.
-        {"skip+erased-record", CrcForm::SkipErasedRecord, 0x2080, 0x2050, 0x2050, 0x205A, 0x2040, 0x2073, 0xFF,
-         0xFF},
+        {"skip+erased-record", CrcForm::SkipErasedRecord, 0x2080, 0x2050, 0x2050, 0x205A, 0x2040, 0x2073,
+         0xFF, 0xFF},
         {"large", CrcForm::Large, 0x4080, 0, 0x4050, 0x405A, 0x4040, 0x4073, 0xFF, 0xFF},
         {"small", CrcForm::Small, 0x1080, 0, 0x1050, 0x105A, none, none, 0, 0},
         // A window beyond the count has no effect.

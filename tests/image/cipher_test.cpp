@@ -13,7 +13,8 @@ using testing::bytesOf;
 
 std::vector<std::uint8_t> unhex(std::string_view h) {
     std::vector<std::uint8_t> out;
-    for (std::size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(h.substr(i, 2)), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < h.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(h.substr(i, 2)), nullptr, 16)));
     return out;
 }
 
@@ -43,11 +44,13 @@ TEST(ImageKey, DefaultAndParsed) {
 // FIPS-197 C.1 as block 1 of a 32-byte image: its key is the image key followed by ciphertext byte 15.
 TEST(Decipher, ChainsTheKeyAndDeciphersOneBlockMore) {
     ImageKey key{};
-    for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < key.size(); ++i)
+        key[i] = static_cast<std::uint8_t>(i);
     auto cipher = unhex("a0a1a2a3a4a5a6a7a8a9aaabacadae0f"
                         "69c4e0d86a7b0430d8cdb78070b4c55a");
     std::vector<std::uint8_t> plain(kPlaintextSize, 0xEE);
-    ASSERT_TRUE(decipherBlocks(cipher, std::span<std::uint8_t, kPlaintextSize>(plain.data(), kPlaintextSize), key));
+    ASSERT_TRUE(
+        decipherBlocks(cipher, std::span<std::uint8_t, kPlaintextSize>(plain.data(), kPlaintextSize), key));
 
     std::vector<std::uint8_t> key16(key.begin(), key.end());
     key16.push_back(0x00);
@@ -71,7 +74,8 @@ TEST(Encipher, RoundTripsThroughTheStationReader) {
     RecordingReporter rep;
     ASSERT_TRUE(readEncipheredBytes(image, state->buffers, defaultImageKey(), rep));
     EXPECT_EQ(state->buffers.payloadLength, static_cast<std::int32_t>(text.size()));
-    EXPECT_EQ(std::string(state->buffers.payload.begin(), state->buffers.payload.begin() + text.size()), text);
+    EXPECT_EQ(std::string(state->buffers.payload.begin(), state->buffers.payload.begin() + text.size()),
+              text);
 
     // Another key reads garbage: the start field lands outside 1…65,536 or the text lacks its ':'.
     ImageKey other = defaultImageKey();

@@ -35,11 +35,13 @@ protected:
     }
     std::vector<std::uint16_t> blockWords() {
         const auto& b = *state->decoders.lastBlock;
-        const std::uint8_t* p = (b.destination == BlockCopy::Destination::ConfigBlock ? state->buffers.configBlock()
-                                                                                        : state->buffers.programArea()) +
-                                b.offset;
+        const std::uint8_t* p =
+            (b.destination == BlockCopy::Destination::ConfigBlock ? state->buffers.configBlock()
+                                                                  : state->buffers.programArea()) +
+            b.offset;
         std::vector<std::uint16_t> w(b.size / 2);
-        for (std::size_t i = 0; i < w.size(); ++i) w[i] = readLe16(p + 2 * i);
+        for (std::size_t i = 0; i < w.size(); ++i)
+            w[i] = readLe16(p + 2 * i);
         return w;
     }
 
@@ -56,14 +58,16 @@ TEST_F(Decoders, EveryModelAndFamilyHasOneOfTheTwentyTwoDecoders) {
         used.insert(name);
     }
     EXPECT_EQ(used.size(), kDecoderCount);
-    for (const auto& m : chips::models()) EXPECT_FALSE(decoderName(m).empty()) << m.model;
+    for (const auto& m : chips::models())
+        EXPECT_FALSE(decoderName(m).empty()) << m.model;
 }
 
 TEST_F(Decoders, TemplatesHaveTheirSizesAndSharingRules) {
-    const std::pair<Family, std::size_t> sizes[] = {{Family::EP2701, 64}, {Family::EP2706, 64},
-                                                    {Family::EP3901, 64}, {Family::EP39F08, 32},
+    const std::pair<Family, std::size_t> sizes[] = {{Family::EP2701, 64},   {Family::EP2706, 64},
+                                                    {Family::EP3901, 64},   {Family::EP39F08, 32},
                                                     {Family::EP39H01, 128}, {Family::EP8505, 0}};
-    for (auto [f, n] : sizes) EXPECT_EQ(templateWords(state->decoders, f).size(), n) << chips::familyName(f);
+    for (auto [f, n] : sizes)
+        EXPECT_EQ(templateWords(state->decoders, f).size(), n) << chips::familyName(f);
 
     // EP39F02 and the EP39F06 row share one template; 2702 and 2703 start equal but are two.
     const auto start2703 = std::vector<std::uint16_t>(templateWords(state->decoders, Family::EP2703).begin(),
@@ -96,12 +100,12 @@ TEST_F(Decoders, Ep39F01BlockCheckWordAndWordsKeptFromThePreviousImage) {
 TEST_F(Decoders, LayoutAPage) {
     ASSERT_EQ(decode("EP3902", hexConfigWords({0x00B5, 0x00C9, 0x00AE, 0x0023, 0x0001}) + hexEnd()), 0x2000);
     const std::vector<std::string> expected = {
-        "1023 WDTEN:1",        "1024 IO_MODE: 18",  "1025 OTP_MODE:4K",    "1026 OTP_KMOD:2",
-        "1027 STVEN:1",        "1028 LVTEN:1",      "1029 RESETE:0",       "1030 WDTPS: 1:128 (hidden)",
-        "1031 LVTV:0",         "1032 LVT: 101",     "1033 WDTE:1",         "1034 TWDT:1:64",
-        "1035 FINTOSC: DIV4",  "1036 CRYEN:1",      "1037 CRYSEL:1",       "1038 RSEL:1",
-        "1039 FCPUS:0",        "1040 CRYPTEN:1",    "1041 IDIS:1",         "1042 PSUT:101",
-        "1043 OSCM:10",        "1044 FUSE4 (hidden)"};
+        "1023 WDTEN:1",       "1024 IO_MODE: 18",   "1025 OTP_MODE:4K", "1026 OTP_KMOD:2",
+        "1027 STVEN:1",       "1028 LVTEN:1",       "1029 RESETE:0",    "1030 WDTPS: 1:128 (hidden)",
+        "1031 LVTV:0",        "1032 LVT: 101",      "1033 WDTE:1",      "1034 TWDT:1:64",
+        "1035 FINTOSC: DIV4", "1036 CRYEN:1",       "1037 CRYSEL:1",    "1038 RSEL:1",
+        "1039 FCPUS:0",       "1040 CRYPTEN:1",     "1041 IDIS:1",      "1042 PSUT:101",
+        "1043 OSCM:10",       "1044 FUSE4 (hidden)"};
     EXPECT_EQ(page(), expected);
     const auto w = blockWords();
     EXPECT_EQ(std::vector<std::uint16_t>(w.begin() + 2, w.begin() + 7),
@@ -116,12 +120,12 @@ TEST_F(Decoders, LayoutAPage) {
 TEST_F(Decoders, LayoutBPage) {
     ASSERT_EQ(decode("EP2706", hexChipWords({0x00D9, 0x0055, 0x0025}) + hexEnd()), 0x1000);
     const std::vector<std::string> expected = {
-        "1023 WDTEN:0",         "1024 IO_MODE: 18",   "1025 OTP_MODE:4K",  "1026 OTP_KMOD: 0",
-        "1027 SMT:1",           "1028 RDPIN:0",       "1029 RESETE:1",     "1030 PRO:0",
-        "1031 CRYEN:1",         "1032 LVT: 3.8v",     "1033 OTP_DIS:1",    "1034 TWDT:101",
-        "1035 FINTOSC: DIV4",   "1036 MCUSEL:2",      "1037 OSCM:16MHZ",   "1038 RSEL:0",
-        "1039 FCPUS:4T",        "1040 FUSE0 (hidden)", "1041 FUSE1 (hidden)", "1042 FUSE2 (hidden)",
-        "1043 FUSE3 (hidden)",  "1044 FUSE4 (hidden)"};
+        "1023 WDTEN:0",        "1024 IO_MODE: 18",    "1025 OTP_MODE:4K",    "1026 OTP_KMOD: 0",
+        "1027 SMT:1",          "1028 RDPIN:0",        "1029 RESETE:1",       "1030 PRO:0",
+        "1031 CRYEN:1",        "1032 LVT: 3.8v",      "1033 OTP_DIS:1",      "1034 TWDT:101",
+        "1035 FINTOSC: DIV4",  "1036 MCUSEL:2",       "1037 OSCM:16MHZ",     "1038 RSEL:0",
+        "1039 FCPUS:4T",       "1040 FUSE0 (hidden)", "1041 FUSE1 (hidden)", "1042 FUSE2 (hidden)",
+        "1043 FUSE3 (hidden)", "1044 FUSE4 (hidden)"};
     EXPECT_EQ(page(), expected);
 
     // Bit 7 of c0 clear and bits 6-0 set.
@@ -136,10 +140,10 @@ TEST_F(Decoders, LayoutBPage) {
 TEST_F(Decoders, LayoutCPage) {
     ASSERT_EQ(decode("EP2703", hexChipWords({0x2A15, 0x03DB, 0x01FA}) + hexEnd()), 0x1000);
     const std::vector<std::string> expected = {
-        "1023 WDTEN:1",        "1024 IO_MODE: 16",    "1025 OTP_MODE:4K",  "1026 OTP_KMOD:0",
-        "1027 SMTEN:1",        "1028 RDPIN:0",        "1029 RESETE:1",     "1030 WDTPS:1:128",
-        "1031 LVTEN:1",        "1032 LVT: 2.6V",      "1033 SUTEN:1",      "1034 SUT:1:4",
-        "1035 FINTOSC: DIV4",  "1036 CRYSTALEN:1",    "1037 CRYSTAL:HIGH", "1038 CRYPTEN:0",
+        "1023 WDTEN:1",        "1024 IO_MODE: 16",    "1025 OTP_MODE:4K",    "1026 OTP_KMOD:0",
+        "1027 SMTEN:1",        "1028 RDPIN:0",        "1029 RESETE:1",       "1030 WDTPS:1:128",
+        "1031 LVTEN:1",        "1032 LVT: 2.6V",      "1033 SUTEN:1",        "1034 SUT:1:4",
+        "1035 FINTOSC: DIV4",  "1036 CRYSTALEN:1",    "1037 CRYSTAL:HIGH",   "1038 CRYPTEN:0",
         "1039 PWRT:1",         "1040 FUSE0 (hidden)", "1041 FUSE1 (hidden)", "1042 FUSE2 (hidden)",
         "1043 FUSE3 (hidden)", "1044 FUSE4 (hidden)"};
     EXPECT_EQ(page(), expected);
@@ -155,20 +159,13 @@ TEST_F(Decoders, LayoutCVariants) {
     };
     const Row rows[] = {
         // The forced bit 4 of c2.
-        {"EP2701", {0, 0, 0x0000}, 1038, "CRYPTEN:1"},
-        {"EP2702", {0, 0, 0x0010}, 1038, "CRYPTEN:0"},
-        {"EP2703", {0, 0, 0x3FFF}, 1038, "CRYPTEN:0"},
-        {"EP2702", {0x3000, 0, 0}, 1024, "IO_MODE: 18"},
-        {"EP2703", {0x3000, 0, 0}, 1024, "IO_MODE: 20"},
-        {"EP2703", {0x1000, 0, 0}, 1024, "IO_MODE: NULL"},
-        {"EP2702", {0, 0x0000, 0}, 1025, "OTP_MODE:512"},
-        {"EP2703", {0, 0x0700, 0}, 1025, "OTP_MODE:8K"},
-        {"EP2701", {0x0004, 0, 0}, 1036, "CRYSTALEN:1"},
-        {"EP2702", {0x0004, 0, 0}, 1036, "CRYSTALEN:0"},
-        {"EP2701", {0, 0x000E, 0}, 1035, "FINTOSC: 8M"},
-        {"EP2702", {0, 0x0004, 0}, 1035, "FINTOSC: 1.25M"},
-        {"EP2703", {0, 0x0006, 0}, 1035, "FINTOSC: NULL"},
-        {"EP2701", {0, 0x0010, 0}, 1032, "LVT: NULL"},
+        {"EP2701", {0, 0, 0x0000}, 1038, "CRYPTEN:1"},     {"EP2702", {0, 0, 0x0010}, 1038, "CRYPTEN:0"},
+        {"EP2703", {0, 0, 0x3FFF}, 1038, "CRYPTEN:0"},     {"EP2702", {0x3000, 0, 0}, 1024, "IO_MODE: 18"},
+        {"EP2703", {0x3000, 0, 0}, 1024, "IO_MODE: 20"},   {"EP2703", {0x1000, 0, 0}, 1024, "IO_MODE: NULL"},
+        {"EP2702", {0, 0x0000, 0}, 1025, "OTP_MODE:512"},  {"EP2703", {0, 0x0700, 0}, 1025, "OTP_MODE:8K"},
+        {"EP2701", {0x0004, 0, 0}, 1036, "CRYSTALEN:1"},   {"EP2702", {0x0004, 0, 0}, 1036, "CRYSTALEN:0"},
+        {"EP2701", {0, 0x000E, 0}, 1035, "FINTOSC: 8M"},   {"EP2702", {0, 0x0004, 0}, 1035, "FINTOSC: 1.25M"},
+        {"EP2703", {0, 0x0006, 0}, 1035, "FINTOSC: NULL"}, {"EP2701", {0, 0x0010, 0}, 1032, "LVT: NULL"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.model) + " slot " + std::to_string(r.slotId));
@@ -229,7 +226,8 @@ TEST_F(Decoders, OtpKmodTables) {
 }
 
 TEST_F(Decoders, Ep3901LengthFollowsOtpMode) {
-    const std::pair<std::uint16_t, int> rows[] = {{0xF, 0x4000}, {7, 0x2000}, {3, 0x1000}, {1, 0x800}, {5, 0x400}};
+    const std::pair<std::uint16_t, int> rows[] = {
+        {0xF, 0x4000}, {7, 0x2000}, {3, 0x1000}, {1, 0x800}, {5, 0x400}};
     for (auto [mode, length] : rows) {
         findSlot(state->decoders.slots, 1026)->text = "before";
         EXPECT_EQ(decode("EP3901", hexConfigWords({0, 0, 0, mode, 0}) + hexEnd()), length) << mode;
@@ -253,9 +251,27 @@ TEST_F(Decoders, BlocksLandWhereTheFamilyNeedsThem) {
     const auto prg = BlockCopy::Destination::ProgramArea;
     const auto cfg = BlockCopy::Destination::ConfigBlock;
     const Row rows[] = {
-        {"EP2705", hexChipWords({0xC123, 0x4567, 0x89AB}) + hexEnd(), prg, 0x4000, 128, 2, {0x0123, 0x0567, 0x09AB}},
-        {"EPW311", hexChipWords({0xC123, 0x4567, 0x89AB}) + hexEnd(), prg, 0x4000, 128, 2, {0x0123, 0x0567, 0x09AB}},
-        {"EP2701", hexChipWords({0xC123, 0x4567, 0x0000}) + hexEnd(), prg, 0x4000, 128, 6, {0x0123, 0x0567, 0x0010}},
+        {"EP2705",
+         hexChipWords({0xC123, 0x4567, 0x89AB}) + hexEnd(),
+         prg,
+         0x4000,
+         128,
+         2,
+         {0x0123, 0x0567, 0x09AB}},
+        {"EPW311",
+         hexChipWords({0xC123, 0x4567, 0x89AB}) + hexEnd(),
+         prg,
+         0x4000,
+         128,
+         2,
+         {0x0123, 0x0567, 0x09AB}},
+        {"EP2701",
+         hexChipWords({0xC123, 0x4567, 0x0000}) + hexEnd(),
+         prg,
+         0x4000,
+         128,
+         6,
+         {0x0123, 0x0567, 0x0010}},
         {"EP39F08", hexConfigWords({1, 2, 3, 4, 5}) + hexEnd(), prg, 0x1000, 64, 2, {1, 2, 3, 4}},
         {"EP39H02", hexConfigWords({1, 2, 3, 4, 5}) + hexEnd(), cfg, 0, 256, 2, {1, 2, 3, 4, 5}},
     };
@@ -267,13 +283,15 @@ TEST_F(Decoders, BlocksLandWhereTheFamilyNeedsThem) {
         EXPECT_EQ(b.offset, r.offset);
         EXPECT_EQ(b.size, r.size);
         const auto w = blockWords();
-        EXPECT_EQ(std::vector<std::uint16_t>(w.begin() + r.firstWord, w.begin() + r.firstWord + r.stored.size()),
-                  r.stored);
+        EXPECT_EQ(
+            std::vector<std::uint16_t>(w.begin() + r.firstWord, w.begin() + r.firstWord + r.stored.size()),
+            r.stored);
     }
     // EP2705 checks over W0-W6 into W1, the other B templates over W0-W15; C over W4-W14 into W15.
     auto sum = [](const std::vector<std::uint16_t>& w, int first, int last) {
         unsigned s = 0;
-        for (int i = first; i <= last; ++i) s += w[i];
+        for (int i = first; i <= last; ++i)
+            s += w[i];
         return s;
     };
     ASSERT_TRUE(decode("EP2705", rows[0].image));
@@ -289,7 +307,8 @@ TEST_F(Decoders, BlocksLandWhereTheFamilyNeedsThem) {
 
 TEST_F(Decoders, Ep8505TouchesNoSlotAndNoBlock) {
     const auto before = page();
-    EXPECT_EQ(decode("EP8505", hexData(0x0100, {1, 2}) + testing::hexUpper(0, 0xF0) + hexData(0x20, {3}) + hexEnd()),
+    EXPECT_EQ(decode("EP8505",
+                     hexData(0x0100, {1, 2}) + testing::hexUpper(0, 0xF0) + hexData(0x20, {3}) + hexEnd()),
               0x21);
     EXPECT_EQ(page(), before);
     EXPECT_FALSE(state->decoders.lastBlock);

@@ -93,7 +93,8 @@ TEST(RawImage, LoadsAndLogsAsTheStationDoes) {
     EXPECT_EQ(b.rawLength, 3);
     EXPECT_EQ(b.rawCrc, 0x4957);
     EXPECT_EQ(b.programArea()[3], 0xFF);
-    EXPECT_EQ(rep.texts(), (std::vector<std::string>{msg::kRawSeparator, "Open File:" + path + "\n", "文件打开成功!"}));
+    EXPECT_EQ(rep.texts(),
+              (std::vector<std::string>{msg::kRawSeparator, "Open File:" + path + "\n", "文件打开成功!"}));
 }
 
 TEST(RawImage, RefusalsTable) {
@@ -109,8 +110,16 @@ TEST(RawImage, RefusalsTable) {
         std::vector<std::string> log;
     };
     const Row rows[] = {
-        {"exactly 64 KB", full, RawCaller::Other, true, {msg::kRawSeparator, "Open File:" + full + "\n", msg::kRawLoaded}},
-        {"one byte more", over, RawCaller::Other, false, {msg::kRawSeparator, "Open File:" + over + "\n", msg::kRawTooLong}},
+        {"exactly 64 KB",
+         full,
+         RawCaller::Other,
+         true,
+         {msg::kRawSeparator, "Open File:" + full + "\n", msg::kRawLoaded}},
+        {"one byte more",
+         over,
+         RawCaller::Other,
+         false,
+         {msg::kRawSeparator, "Open File:" + over + "\n", msg::kRawTooLong}},
         {"missing file", missing, RawCaller::Other, false, {msg::kRawSeparator, "File Open Fail " + missing}},
         {"empty EEPROM path", "", RawCaller::Eeprom, false, {msg::kRawSeparator, msg::kEepromPathEmpty}},
     };

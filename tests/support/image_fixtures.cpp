@@ -33,9 +33,13 @@ std::string hexConfigWords(const std::vector<std::uint16_t>& words) {
     return hexUpper(0x00, 0x30) + hexData(0, leBytes(words)) + hexUpper(0x00, 0x00);
 }
 
-std::string hexChipWords(const std::vector<std::uint16_t>& words) { return hexData(0x4000, leBytes(words)); }
+std::string hexChipWords(const std::vector<std::uint16_t>& words) {
+    return hexData(0x4000, leBytes(words));
+}
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 std::vector<std::uint8_t> encipherText(std::string_view text) {
     auto image = image::encipherImage(bytesOf(text), image::defaultImageKey());
@@ -55,7 +59,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(dir_, ec);
 }
 
-std::string TempDir::path(std::string_view name) const { return (dir_ / name).string(); }
+std::string TempDir::path(std::string_view name) const {
+    return (dir_ / name).string();
+}
 
 std::string TempDir::write(std::string_view name, std::string_view text) const {
     const std::string p = path(name);

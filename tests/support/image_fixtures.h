@@ -17,8 +17,12 @@ inline std::string hexData(std::uint16_t offset, const std::vector<std::uint8_t>
     return hexRecord(0x00, offset, data);
 }
 // Type-04 record selecting upper address 0x00HL.
-inline std::string hexUpper(std::uint8_t h, std::uint8_t l) { return hexRecord(0x04, 0, {h, l}); }
-inline std::string hexEnd() { return ":00000001FF\r\n"; }
+inline std::string hexUpper(std::uint8_t h, std::uint8_t l) {
+    return hexRecord(0x04, 0, {h, l});
+}
+inline std::string hexEnd() {
+    return ":00000001FF\r\n";
+}
 // Configuration words c0 … c4 at linear address 0x300000, as a layout-A image carries them.
 std::string hexConfigWords(const std::vector<std::uint16_t>& words);
 // Chip words at byte offset 0x4000 (chip word 0x2000), as a layout-B or layout-C image carries them.
@@ -44,6 +48,8 @@ private:
 };
 
 // A station's image state as after start-up (zeroed areas, default page, template start values).
-inline std::unique_ptr<image::ImageState> freshImageState() { return std::make_unique<image::ImageState>(); }
+inline std::unique_ptr<image::ImageState> freshImageState() {
+    return std::make_unique<image::ImageState>();
+}
 
 } // namespace kelvor::testing
