@@ -351,90 +351,89 @@ enum class LengthRule : std::uint8_t { Fixed, Reader, ByOtpMode };
 
 constexpr std::size_t kChipWordOffset = 0x4000; // chip word 0x2000 of a two-bytes-per-word image
 
-struct DecoderDef {
-    const char* name;
-    const Layout* layout; // nullptr: no page slots
-    WordSource source;
-    int wordCount;
-    std::uint16_t c2Or, c2And; // c2 := (word OR c2Or) AND c2And
-    bool presetConfig;         // first 14 bytes of configArea := 0xFF before the read
-    Tpl tpl;
-    int firstWord, storedWords; // W[firstWord …] := c0 …
-    bool mask14;                // words stored AND 0x3FFF
-    Check check;
-    int checkFirst, checkLast, checkTarget;
-    BlockCopy::Destination dest;
-    std::size_t destOffset, blockBytes;
-    HexReadOptions options;
-    LengthRule length;
-    int fixedLength;
-};
-
 constexpr auto kCfg = BlockCopy::Destination::ConfigBlock;
 constexpr auto kPrg = BlockCopy::Destination::ProgramArea;
-constexpr HexReadOptions kPlain{};
+
+struct DecoderDef {
+    const char* name;
+    const Layout* layout = nullptr; // nullptr: no page slots
+    WordSource source = WordSource::None;
+    int wordCount = 0;
+    std::uint16_t c2Or = 0, c2And = 0xFFFF; // c2 := (word OR c2Or) AND c2And
+    bool presetConfig = false;              // first 14 bytes of configArea := 0xFF before the read
+    Tpl tpl = Tpl::None;
+    int firstWord = 0, storedWords = 0; // W[firstWord …] := c0 …
+    bool mask14 = false;                // words stored AND 0x3FFF
+    Check check = Check::None;
+    int checkFirst = 0, checkLast = 0, checkTarget = 0;
+    BlockCopy::Destination dest = kCfg;
+    std::size_t destOffset = 0, blockBytes = 0;
+    HexReadOptions options{};
+    LengthRule length = LengthRule::Fixed;
+    int fixedLength = 0;
+};
+
 constexpr HexReadOptions kAtOffset{true, false, ResultRule::EndOfLastProgramRecord};
 constexpr HexReadOptions kLastCount{false, false, ResultRule::LastRecordCount};
 constexpr HexReadOptions k8505{false, true, ResultRule::EndOfLastDataRecord};
 
+// Layout C: c0 … c2 from the chip words, c2 forced, W6 … W8, tail check, back over the chip words.
 constexpr DecoderDef c(const char* name, const Layout& l, Tpl tpl, std::uint16_t c2Or, std::uint16_t c2And) {
-    return {name,
-            &l,
-            WordSource::ProgramArea,
-            3,
-            c2Or,
-            c2And,
-            false,
-            tpl,
-            6,
-            3,
-            true,
-            Check::Tail14,
-            0,
-            0,
-            0,
-            kPrg,
-            kChipWordOffset,
-            128,
-            kPlain,
-            LengthRule::Fixed,
-            0x1000};
+    return {.name = name,
+            .layout = &l,
+            .source = WordSource::ProgramArea,
+            .wordCount = 3,
+            .c2Or = c2Or,
+            .c2And = c2And,
+            .tpl = tpl,
+            .firstWord = 6,
+            .storedWords = 3,
+            .mask14 = true,
+            .check = Check::Tail14,
+            .dest = kPrg,
+            .destOffset = kChipWordOffset,
+            .blockBytes = 128,
+            .fixedLength = 0x1000};
 }
+// Layout B: c0 … c2 from the chip words, W2 … W4, check into W1, back over the chip words.
 constexpr DecoderDef b(const char* name, Tpl tpl, int checkLast, int length) {
-    return {name,
-            &kB,
-            WordSource::ProgramArea,
-            3,
-            0,
-            0xFFFF,
-            false,
-            tpl,
-            2,
-            3,
-            true,
-            Check::Sum14,
-            0,
-            checkLast,
-            1,
-            kPrg,
-            kChipWordOffset,
-            128,
-            kPlain,
-            LengthRule::Fixed,
-            length};
+    return {.name = name,
+            .layout = &kB,
+            .source = WordSource::ProgramArea,
+            .wordCount = 3,
+            .tpl = tpl,
+            .firstWord = 2,
+            .storedWords = 3,
+            .mask14 = true,
+            .check = Check::Sum14,
+            .checkLast = checkLast,
+            .dest = kPrg,
+            .destOffset = kChipWordOffset,
+            .blockBytes = 128,
+            .fixedLength = length};
 }
-constexpr DecoderDef a(const char* name, const Layout& l, Tpl tpl, HexReadOptions opt, LengthRule rule,
-                       int length) {
-    return {name,  &l,    WordSource::ConfigArea,
-            5,     0,     0xFFFF,
-            false, tpl,   2,
-            5,     false, Check::Sum16,
-            2,     30,    31,
-            kCfg,  0,     128,
-            opt,   rule,  length};
+// Layout A: c0 … c4 from configArea, W2 … W6 unmasked, sum into W31, to configBlock.
+constexpr DecoderDef a(const char* name, const Layout& l, Tpl tpl, HexReadOptions options, LengthRule length,
+                       int fixedLength) {
+    return {.name = name,
+            .layout = &l,
+            .source = WordSource::ConfigArea,
+            .wordCount = 5,
+            .tpl = tpl,
+            .firstWord = 2,
+            .storedWords = 5,
+            .check = Check::Sum16,
+            .checkFirst = 2,
+            .checkLast = 30,
+            .checkTarget = 31,
+            .dest = kCfg,
+            .blockBytes = 128,
+            .options = options,
+            .length = length,
+            .fixedLength = fixedLength};
 }
 constexpr DecoderDef ep3901() {
-    DecoderDef d = a("A1-3901", kA1, Tpl::T3901, kPlain, LengthRule::ByOtpMode, 0);
+    DecoderDef d = a("A1-3901", kA1, Tpl::T3901, {}, LengthRule::ByOtpMode, 0);
     d.presetConfig = true;
     return d;
 }
@@ -454,27 +453,7 @@ constexpr DecoderDef ep39H() {
     return d;
 }
 constexpr DecoderDef ep8505() {
-    return {"8505",
-            nullptr,
-            WordSource::None,
-            0,
-            0,
-            0xFFFF,
-            false,
-            Tpl::None,
-            0,
-            0,
-            false,
-            Check::None,
-            0,
-            0,
-            0,
-            kCfg,
-            0,
-            0,
-            k8505,
-            LengthRule::Reader,
-            0};
+    return {.name = "8505", .options = k8505, .length = LengthRule::Reader};
 }
 
 constexpr DecoderDef kDecoders[] = {
@@ -489,12 +468,12 @@ constexpr DecoderDef kDecoders[] = {
     b("B-27H02", Tpl::T27H02, 15, 0x1000),
     b("B-39B13", Tpl::T39B13, 15, 0x1000),
     ep3901(),
-    a("A1-3902", kA1, Tpl::T3902, kPlain, LengthRule::Fixed, 0x2000),
-    a("A1-3903", kA1, Tpl::T3903, kPlain, LengthRule::Fixed, 0x2000),
-    a("A1-3904", kA1, Tpl::T3904, kPlain, LengthRule::Fixed, 0x2000),
-    a("A1-39F01", kA1, Tpl::T39F01, kPlain, LengthRule::Fixed, 0x2000),
-    a("A1-39F03", kA1, Tpl::T39F03, kPlain, LengthRule::Fixed, 0x2000),
-    a("A1-39F05", kA1, Tpl::T39F05, kPlain, LengthRule::Fixed, 0x2000),
+    a("A1-3902", kA1, Tpl::T3902, {}, LengthRule::Fixed, 0x2000),
+    a("A1-3903", kA1, Tpl::T3903, {}, LengthRule::Fixed, 0x2000),
+    a("A1-3904", kA1, Tpl::T3904, {}, LengthRule::Fixed, 0x2000),
+    a("A1-39F01", kA1, Tpl::T39F01, {}, LengthRule::Fixed, 0x2000),
+    a("A1-39F03", kA1, Tpl::T39F03, {}, LengthRule::Fixed, 0x2000),
+    a("A1-39F05", kA1, Tpl::T39F05, {}, LengthRule::Fixed, 0x2000),
     a("A2-39F02", kA2, Tpl::T39F02, kAtOffset, LengthRule::Reader, 0),
     a("A1-39F06", kA1, Tpl::T39F02, kAtOffset, LengthRule::Reader, 0),
     ep39F08(),
