@@ -8,9 +8,9 @@
 namespace kelvor {
 namespace {
 
-using testing::hexConfigWords;
-using testing::hexData;
-using testing::hexEnd;
+using test::hexConfigWords;
+using test::hexData;
+using test::hexEnd;
 
 struct CliRun {
     int code;
@@ -33,7 +33,7 @@ std::string field(const std::string& json, const std::string& key, const std::st
 
 class ImageCommands : public ::testing::Test {
 protected:
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string hexText =
         hexConfigWords({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}) + hexData(0, {1, 2}) + hexEnd();
 };

@@ -9,7 +9,7 @@
 namespace kelvor::image {
 namespace {
 
-using testing::bytesOf;
+using test::bytesOf;
 
 std::vector<std::uint8_t> unhex(std::string_view h) {
     std::vector<std::uint8_t> out;
@@ -67,10 +67,10 @@ TEST(Decipher, ChainsTheKeyAndDeciphersOneBlockMore) {
 }
 
 TEST(Encipher, RoundTripsThroughTheStationReader) {
-    const std::string text = testing::hexData(0, {1, 2, 3}) + testing::hexEnd();
-    const auto image = testing::encipherText(text);
+    const std::string text = test::hexData(0, {1, 2, 3}) + test::hexEnd();
+    const auto image = test::encipherText(text);
     EXPECT_EQ(image.size() % 16, 0u);
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     RecordingReporter rep;
     ASSERT_TRUE(readEncipheredBytes(image, state->buffers, defaultImageKey(), rep));
     EXPECT_EQ(state->buffers.payloadLength, static_cast<std::int32_t>(text.size()));
@@ -88,7 +88,7 @@ TEST(Encipher, LongestTextFitsAndOneMoreIsRefused) {
     const auto image = encipherImage(bytesOf(text), defaultImageKey());
     ASSERT_TRUE(image);
     EXPECT_LE(image->size(), kMaxEncipheredSize);
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     RecordingReporter rep;
     ASSERT_TRUE(readEncipheredBytes(*image, state->buffers, defaultImageKey(), rep));
     EXPECT_EQ(state->buffers.payloadLength, static_cast<std::int32_t>(text.size()));
@@ -101,7 +101,7 @@ std::vector<std::uint8_t> imageWith(std::int32_t start, std::int32_t length, std
     std::vector<std::uint8_t> plain(size, 0);
     writeLe32(plain.data() + 16, static_cast<std::uint32_t>(start));
     writeLe32(plain.data() + 24, static_cast<std::uint32_t>(length));
-    const std::string text = testing::hexEnd();
+    const std::string text = test::hexEnd();
     std::memcpy(plain.data() + 28, text.data(), text.size());
     return *encipherBlocks(plain, defaultImageKey());
 }
@@ -125,7 +125,7 @@ TEST(Decipher, StartAndLengthFieldsTable) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        auto state = testing::freshImageState();
+        auto state = test::freshImageState();
         RecordingReporter rep;
         EXPECT_EQ(readEncipheredBytes(r.image, state->buffers, defaultImageKey(), rep), r.ok);
         EXPECT_EQ(rep.texts(), r.log);
@@ -133,7 +133,7 @@ TEST(Decipher, StartAndLengthFieldsTable) {
 }
 
 TEST(Decipher, EmptyPayloadClearsEepromAndUnreadableImageLeavesProgramArea) {
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     ImageBuffers& b = state->buffers;
     RecordingReporter rep;
     b.eepromArea.fill(0x5A);

@@ -11,10 +11,10 @@ namespace kelvor::image {
 namespace {
 
 using chips::Family;
-using testing::hexChipWords;
-using testing::hexConfigWords;
-using testing::hexData;
-using testing::hexEnd;
+using test::hexChipWords;
+using test::hexConfigWords;
+using test::hexData;
+using test::hexEnd;
 
 class Decoders : public ::testing::Test {
 protected:
@@ -45,8 +45,8 @@ protected:
         return w;
     }
 
-    testing::TempDir dir;
-    std::unique_ptr<ImageState> state = testing::freshImageState();
+    test::TempDir dir;
+    std::unique_ptr<ImageState> state = test::freshImageState();
     RecordingReporter rep;
 };
 
@@ -172,12 +172,12 @@ TEST_F(Decoders, LayoutCVariants) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.model) + " slot " + std::to_string(r.slotId));
-        state = testing::freshImageState();
+        state = test::freshImageState();
         ASSERT_TRUE(decode(r.model, hexChipWords(r.chipWords) + hexEnd()));
         EXPECT_EQ(slot(r.slotId), r.text);
     }
     // C-2701 leaves the size slots alone.
-    state = testing::freshImageState();
+    state = test::freshImageState();
     ASSERT_TRUE(decode("EP2701", hexChipWords({0x1000, 0, 0}) + hexEnd()));
     EXPECT_EQ(slot(1024), "IO_MODE: 18");
     EXPECT_EQ(slot(1025), "OTP_MODE:4K");
@@ -218,7 +218,7 @@ TEST_F(Decoders, OtpKmodTables) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        state = testing::freshImageState();
+        state = test::freshImageState();
         findSlot(state->decoders.slots, 1026)->text = "before";
         ASSERT_TRUE(decode(r.model, r.image));
         EXPECT_EQ(slot(1026), r.text ? r.text : "before");
@@ -310,9 +310,9 @@ TEST_F(Decoders, BlocksLandWhereTheFamilyNeedsThem) {
 
 TEST_F(Decoders, Ep8505TouchesNoSlotAndNoBlock) {
     const auto before = page();
-    EXPECT_EQ(decode("EP8505",
-                     hexData(0x0100, {1, 2}) + testing::hexUpper(0, 0xF0) + hexData(0x20, {3}) + hexEnd()),
-              0x21);
+    EXPECT_EQ(
+        decode("EP8505", hexData(0x0100, {1, 2}) + test::hexUpper(0, 0xF0) + hexData(0x20, {3}) + hexEnd()),
+        0x21);
     EXPECT_EQ(page(), before);
     EXPECT_FALSE(state->decoders.lastBlock);
 }

@@ -8,11 +8,11 @@
 namespace kelvor::image {
 namespace {
 
-using testing::bytesOf;
-using testing::hexData;
-using testing::hexEnd;
-using testing::hexRecord;
-using testing::hexUpper;
+using test::bytesOf;
+using test::hexData;
+using test::hexEnd;
+using test::hexRecord;
+using test::hexUpper;
 
 enum class Reading { Plain, Payload };
 enum class Where { Program, Config, Id, Eeprom };
@@ -330,7 +330,7 @@ std::vector<ReaderCase> readerCases() {
 TEST(HexReader, RecordGrammarTable) {
     for (const auto& c : readerCases()) {
         SCOPED_TRACE(c.name);
-        auto state = testing::freshImageState();
+        auto state = test::freshImageState();
         ImageBuffers& b = state->buffers;
         RecordingReporter rep;
         const auto text = bytesOf(c.text);
@@ -359,7 +359,7 @@ TEST(HexReader, DigitValues) {
 }
 
 TEST(HexReader, AreasKeptOrClearedBetweenReads) {
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     ImageBuffers& b = state->buffers;
     RecordingReporter rep;
     const std::string first = hexData(0, {1, 2}) + hexUpper(0, 0x30) + hexData(0, {0x11, 0x22, 0x33, 0x44}) +
@@ -376,9 +376,9 @@ TEST(HexReader, AreasKeptOrClearedBetweenReads) {
 }
 
 TEST(HexReader, PathFormsChooseTheReadingByTheLowerCaseSuffix) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string text = hexData(0, {0x42}) + hexEnd();
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     const ImageKey key = defaultImageKey();
 
     RecordingReporter rep;
@@ -389,7 +389,7 @@ TEST(HexReader, PathFormsChooseTheReadingByTheLowerCaseSuffix) {
     RecordingReporter rep2;
     state->buffers.programArea()[0] = 0;
     EXPECT_TRUE(
-        readHexImage(dir.write("image.bin", testing::encipherText(text)), {}, state->buffers, key, rep2).ok);
+        readHexImage(dir.write("image.bin", test::encipherText(text)), {}, state->buffers, key, rep2).ok);
     EXPECT_EQ(state->buffers.programArea()[0], 0x42);
     EXPECT_TRUE(rep2.texts().empty());
 

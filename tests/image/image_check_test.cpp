@@ -7,8 +7,8 @@
 namespace kelvor::image {
 namespace {
 
-using testing::hexData;
-using testing::hexEnd;
+using test::hexData;
+using test::hexEnd;
 
 // Records the message box's buttons and icon as well.
 struct BoxReporter : RecordingReporter {
@@ -24,8 +24,8 @@ struct BoxReporter : RecordingReporter {
 const std::string kWarning = "选择的hex文件有误，请重新确认此文件！";
 
 TEST(ImageCheck, UnusableImageIsWarnedWithTheQuestionBoxAndTheLogLine) {
-    testing::TempDir dir;
-    auto state = testing::freshImageState();
+    test::TempDir dir;
+    auto state = test::freshImageState();
     state->imageLength = 0x1234;
     BoxReporter rep;
     const std::string path = dir.path("missing.hex");
@@ -43,9 +43,9 @@ TEST(ImageCheck, UnusableImageIsWarnedWithTheQuestionBoxAndTheLogLine) {
 }
 
 TEST(ImageCheck, ResultsByModel) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string good = dir.write("good.hex", hexData(0, {1, 2}) + hexEnd());
-    const std::string noProgram = dir.write("cfg.hex", testing::hexConfigWords({1, 2, 3, 4, 5}) + hexEnd());
+    const std::string noProgram = dir.write("cfg.hex", test::hexConfigWords({1, 2, 3, 4, 5}) + hexEnd());
     const std::string tooFar = dir.write("far.hex", hexData(0xFFFF, {1, 2}) + hexEnd());
     struct Row {
         const char* model;
@@ -64,7 +64,7 @@ TEST(ImageCheck, ResultsByModel) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.model);
-        auto state = testing::freshImageState();
+        auto state = test::freshImageState();
         RecordingReporter rep;
         EXPECT_EQ(checkImage(*chips::findModel(r.model), r.path, *state, rep), r.result);
         EXPECT_EQ(state->imageLength, r.length);
@@ -72,7 +72,7 @@ TEST(ImageCheck, ResultsByModel) {
 }
 
 TEST(ImageCheck, ModelWithoutDecoderIsUnusableAndShowsTheDefaultPage) {
-    auto state = testing::freshImageState();
+    auto state = test::freshImageState();
     state->imageLength = 0x1000;
     state->decoders.slots[0].text = "stale";
     chips::ModelRow row = *chips::findModel("EP2706");
@@ -84,8 +84,8 @@ TEST(ImageCheck, ModelWithoutDecoderIsUnusableAndShowsTheDefaultPage) {
 }
 
 TEST(RawImage, LoadsAndLogsAsTheStationDoes) {
-    testing::TempDir dir;
-    auto state = testing::freshImageState();
+    test::TempDir dir;
+    auto state = test::freshImageState();
     ImageBuffers& b = state->buffers;
     RecordingReporter rep;
     const std::string path = dir.write("fw.bin", std::string("abc"));
@@ -98,7 +98,7 @@ TEST(RawImage, LoadsAndLogsAsTheStationDoes) {
 }
 
 TEST(RawImage, RefusalsTable) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string full = dir.write("full.bin", std::vector<std::uint8_t>(65536, 0x11));
     const std::string over = dir.write("over.bin", std::vector<std::uint8_t>(65537, 0x11));
     const std::string missing = dir.path("missing.bin");
@@ -125,7 +125,7 @@ TEST(RawImage, RefusalsTable) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        auto state = testing::freshImageState();
+        auto state = test::freshImageState();
         RecordingReporter rep;
         EXPECT_EQ(loadRawImage(r.path, state->buffers, rep, r.caller), r.ok);
         EXPECT_EQ(rep.texts(), r.log);

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace kelvor::testing {
+namespace kelvor::test {
 
 std::string hexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data) {
     std::string out = strfmt(":%02X%04X%02X", static_cast<unsigned>(data.size()), offset, type);
@@ -73,4 +73,4 @@ std::string TempDir::write(std::string_view name, const std::vector<std::uint8_t
     return write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-} // namespace kelvor::testing
+} // namespace kelvor::test

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kelvor::testing {
+namespace kelvor::test {
 
 // One Intel HEX record with a correct checksum and CR LF.
 std::string hexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data);
@@ -52,4 +52,4 @@ inline std::unique_ptr<image::ImageState> freshImageState() {
     return std::make_unique<image::ImageState>();
 }
 
-} // namespace kelvor::testing
+} // namespace kelvor::test
