@@ -37,7 +37,7 @@ int runCrc(Context& ctx) {
         ctx.err << "kelvor crc: cannot read " << path << "\n";
         return kExitUsage;
     }
-    const auto imageCrc = static_cast<std::uint16_t>((modbus << 8) | (modbus >> 8));
+    const std::uint16_t imageCrc = image::imageCrcOfRegister(modbus);
     if (json) {
         Json o = Json::object();
         o.set("crc16Xmodem", static_cast<unsigned>(xmodem));

@@ -35,10 +35,6 @@ inline std::uint16_t modbusStep(std::uint16_t reg, std::uint8_t byte) {
     return static_cast<std::uint16_t>((reg >> 8) ^ kModbusTable[(reg ^ byte) & 0xFF]);
 }
 
-inline std::uint16_t exchangeBytes(std::uint16_t reg) {
-    return static_cast<std::uint16_t>((reg << 8) | (reg >> 8));
-}
-
 // The masks of one maskedImageCrc form: an optional 11-byte skip window and an optional
 // substitution window whose fill depends on the parity of the offset.
 struct CrcMask {
@@ -88,7 +84,7 @@ std::uint16_t crc16Xmodem(const std::uint8_t* data, std::size_t count) {
 }
 
 std::uint16_t imageCrc(const std::uint8_t* data, std::size_t count) {
-    return exchangeBytes(modbusCrcUpdate(0xFFFF, data, count));
+    return imageCrcOfRegister(modbusCrcUpdate(0xFFFF, data, count));
 }
 
 std::uint16_t maskedImageCrc(const std::uint8_t* data, std::size_t count, CrcForm form,
@@ -101,7 +97,7 @@ std::uint16_t maskedImageCrc(const std::uint8_t* data, std::size_t count, CrcFor
         if (m.substitute && i >= m.first && i <= m.last) b = (i & 1) ? m.oddFill : m.evenFill;
         reg = modbusStep(reg, b);
     }
-    return exchangeBytes(reg);
+    return imageCrcOfRegister(reg);
 }
 
 void blockCheck16(std::span<std::uint16_t> block, int first, int last, int target) {

@@ -15,6 +15,10 @@ std::uint16_t imageCrc(const std::uint8_t* data, std::size_t count);
 // from 0x0000; the MODBUS register starts from 0xFFFF and imageCrc exchanges its bytes at the end.
 std::uint16_t crc16XmodemUpdate(std::uint16_t reg, const std::uint8_t* data, std::size_t count);
 std::uint16_t modbusCrcUpdate(std::uint16_t reg, const std::uint8_t* data, std::size_t count);
+// imageCrc's result from a finished MODBUS register: its two bytes exchanged.
+inline std::uint16_t imageCrcOfRegister(std::uint16_t reg) {
+    return static_cast<std::uint16_t>((reg << 8) | (reg >> 8));
+}
 
 enum class CrcForm {
     Plain,            // identical to imageCrc
