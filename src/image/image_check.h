@@ -35,9 +35,16 @@ struct HexReadResult {
 HexReadResult readHexImage(const std::string& path, const HexReadOptions& options, ImageBuffers& buffers,
                            const ImageKey& key, Reporter& reporter);
 
-// Copies a raw binary file into programArea and sets rawLength and rawCrc. Logs as the station does.
-// Returns false when nothing was loaded.
-bool loadRawImage(const std::string& path, ImageBuffers& buffers, Reporter& reporter);
+// Who loads a raw file: the EEPROM programming refuses an empty path ("EEPROM文件为空!") after the
+// separator line; the firmware download and the factory data open whatever path they are given.
+enum class RawCaller { Other, Eeprom };
+
+// Copies a raw binary file into programArea and sets rawLength and rawCrc, logging the separator,
+// "Open File:…" and "文件打开成功!" as the station does. Returns false when nothing was loaded (file
+// missing or unreadable, longer than 65,536 bytes, empty EEPROM path). The caller checks the link
+// ("请使能烧录器连接!") and starts its transfer thread with rawLength.
+bool loadRawImage(const std::string& path, ImageBuffers& buffers, Reporter& reporter,
+                  RawCaller caller = RawCaller::Other);
 
 // One text slot of the configuration-word page.
 struct FuseSlot {
@@ -83,12 +90,14 @@ struct ImageState {
 };
 
 // Runs the decoder of `model` on `imagePath`; returns the image length (0 when the image could not
-// be read). A model without a decoder returns std::nullopt and leaves everything as it was.
+// be read). A model without a decoder returns std::nullopt, reads nothing and puts the page slots
+// back to their defaults.
 std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& imagePath, ImageState& state,
                               Reporter& reporter);
 
-// The image check: runs the decoder, stores imageLength and returns 0 (usable) or -1 (warned with
-// the "警告!" box and the event log line).
+// The image check: runs the decoder, stores imageLength (0 for a model without a decoder) and
+// returns 0 (usable) or -1 (warned with the "警告!" box and the event log line). EP39H01 and EP39H02
+// pass whatever their decoder returns.
 int checkImage(const chips::ModelRow& model, const std::string& imagePath, ImageState& state, Reporter& reporter);
 
 } // namespace kelvor::image

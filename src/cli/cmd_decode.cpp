@@ -1,0 +1,146 @@
+// kelvor decode --model MODEL IMAGE [--json] [--image-key HEX]: the station's image check for one
+// model, in a fresh state, with the words, page slots, block and log it produced.
+#include "app/json.h"
+#include "app/strfmt.h"
+#include "chips/catalog.h"
+#include "cli/cli.h"
+#include "cli/image_key_option.h"
+#include "image/decoders.h"
+#include "image/image_check.h"
+
+#include <algorithm>
+#include <memory>
+#include <ostream>
+
+namespace kelvor::cli {
+namespace {
+
+constexpr const char* kUsage = "usage: kelvor decode --model MODEL IMAGE [--json] [--image-key HEX]\n";
+
+std::vector<image::FuseSlot> slotsById(const image::FuseSlots& slots) {
+    std::vector<image::FuseSlot> out(slots.begin(), slots.end());
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+    return out;
+}
+
+std::span<const std::uint8_t> blockBytes(const image::ImageState& s) {
+    const auto& b = *s.decoders.lastBlock;
+    const std::uint8_t* base = b.destination == image::BlockCopy::Destination::ConfigBlock
+                                   ? s.buffers.configBlock()
+                                   : s.buffers.programArea();
+    return {base + b.offset, b.size};
+}
+
+std::string hexOf(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (auto b : bytes) out += strfmt("%02x", b);
+    return out;
+}
+
+const char* destinationName(image::BlockCopy::Destination d) {
+    return d == image::BlockCopy::Destination::ConfigBlock ? "configBlock" : "programArea";
+}
+
+// Log texts keep their own line ends in JSON; the human listing shows one entry per line.
+std::string oneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+void printJson(std::ostream& out, const chips::ModelRow& model, int result, const image::ImageState& s,
+               const RecordingReporter& rep) {
+    Json words = Json::array();
+    for (auto w : s.decoders.words) words.push(static_cast<unsigned>(w));
+    Json slots = Json::array();
+    for (const auto& slot : slotsById(s.decoders.slots)) {
+        Json o = Json::object();
+        o.set("id", slot.id);
+        o.set("text", slot.text);
+        o.set("visible", slot.visible);
+        slots.push(std::move(o));
+    }
+    Json block;
+    if (s.decoders.lastBlock) {
+        block = Json::object();
+        block.set("destination", destinationName(s.decoders.lastBlock->destination));
+        block.set("offset", s.decoders.lastBlock->offset);
+        block.set("hex", hexOf(blockBytes(s)));
+    }
+    Json log = Json::array();
+    for (const auto& t : rep.texts()) log.push(t);
+
+    Json o = Json::object();
+    o.set("model", model.model);
+    o.set("family", chips::familyName(model.family));
+    o.set("result", result);
+    o.set("imageLength", s.imageLength);
+    o.set("words", std::move(words));
+    o.set("slots", std::move(slots));
+    o.set("block", std::move(block));
+    o.set("log", std::move(log));
+    out << o.dump() << "\n";
+}
+
+void printText(std::ostream& out, const chips::ModelRow& model, int result, const image::ImageState& s,
+               const RecordingReporter& rep) {
+    const auto decoder = image::decoderName(model);
+    out << "model: " << model.model << " (family " << chips::familyName(model.family) << ", decoder "
+        << (decoder.empty() ? "none" : decoder) << ")\n";
+    out << "result: " << result << (result == 0 ? " (usable)" : " (warned)") << "\n";
+    out << strfmt("imageLength: %d (0x%04x)\n", s.imageLength, static_cast<unsigned>(s.imageLength));
+    const auto& c = s.decoders.words;
+    out << strfmt("words: c0=0x%04x c1=0x%04x c2=0x%04x c3=0x%04x c4=0x%04x\n", c[0], c[1], c[2], c[3], c[4]);
+    out << "slots:\n";
+    for (const auto& slot : slotsById(s.decoders.slots))
+        out << "  " << slot.id << "  " << slot.text << (slot.visible ? "" : "  (hidden)") << "\n";
+    if (s.decoders.lastBlock) {
+        const auto bytes = blockBytes(s);
+        out << strfmt("block: %s offset 0x%04zx, %zu bytes\n", destinationName(s.decoders.lastBlock->destination),
+                      s.decoders.lastBlock->offset, bytes.size());
+        for (std::size_t i = 0; i < bytes.size(); i += 32)
+            out << "  " << hexOf(bytes.subspan(i, std::min<std::size_t>(32, bytes.size() - i))) << "\n";
+    } else {
+        out << "block: none\n";
+    }
+    out << "log:\n";
+    for (const auto& t : rep.texts()) out << "  " << oneLine(t) << "\n";
+}
+
+int runDecode(Context& ctx) {
+    const bool json = ctx.args.flag("--json");
+    const auto modelName = ctx.args.option("--model");
+    image::ImageKey key{};
+    const bool keyOk = imageKeyOption(ctx, "decode", key);
+    const auto rest = ctx.args.finish();
+    if (!keyOk) return kExitUsage;
+    if (!ctx.args.ok() || !modelName || rest.size() != 1) {
+        if (!ctx.args.ok()) ctx.err << "kelvor decode: " << ctx.args.error() << "\n";
+        ctx.err << kUsage;
+        return kExitUsage;
+    }
+    const chips::ModelRow* model = chips::findModel(*modelName);
+    if (!model) {
+        ctx.err << "kelvor decode: unknown model '" << *modelName << "' (see kelvor models)\n";
+        return kExitUsage;
+    }
+
+    auto state = std::make_unique<image::ImageState>();
+    state->key = key;
+    RecordingReporter rep;
+    rep.boxAnswer = false; // the warning's answer is not used
+    const int result = image::checkImage(*model, rest.front(), *state, rep);
+    if (json)
+        printJson(ctx.out, *model, result, *state, rep);
+    else
+        printText(ctx.out, *model, result, *state, rep);
+    return result == 0 ? kExitOk : kExitFail;
+}
+
+} // namespace
+
+KELVOR_CLI_COMMAND("decode", "decode --model MODEL IMAGE [--json] [--image-key HEX]  run the image check", runDecode);
+
+} // namespace kelvor::cli

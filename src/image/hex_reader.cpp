@@ -1,0 +1,313 @@
+// The HEX record reader (stream and in-memory forms), the enciphered image and the raw binary load.
+#include "app/strfmt.h"
+#include "image/checksums.h"
+#include "image/readers.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+
+namespace kelvor::image {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openFile(const std::string& path) { return File(std::fopen(path.c_str(), "rb")); }
+
+// Reads up to `limit` bytes; `more` tells whether the file holds further bytes. False on a read error.
+bool readUpTo(std::FILE* f, std::uint8_t* out, std::size_t limit, std::size_t& got, bool& more) {
+    got = std::fread(out, 1, limit, f);
+    if (std::ferror(f)) return false;
+    more = got == limit && std::fgetc(f) != EOF;
+    return !std::ferror(f);
+}
+
+// Character sources of the record parser; get() returns -1 at the end of the data.
+class SpanSource {
+public:
+    explicit SpanSource(std::span<const std::uint8_t> s) : s_(s) {}
+    int get() { return pos_ < s_.size() ? s_[pos_++] : -1; }
+
+private:
+    std::span<const std::uint8_t> s_;
+    std::size_t pos_ = 0;
+};
+
+class FileSource {
+public:
+    explicit FileSource(std::FILE* f) : f_(f) {}
+    int get() {
+        if (pos_ == len_) {
+            len_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+            pos_ = 0;
+            if (len_ == 0) return -1;
+        }
+        return buf_[pos_++];
+    }
+
+private:
+    std::FILE* f_;
+    std::array<std::uint8_t, 16384> buf_{};
+    std::size_t pos_ = 0, len_ = 0;
+};
+
+enum class Area { Program, Config, Id, Eeprom };
+
+Area areaOf(std::uint8_t h, std::uint8_t l) {
+    if (h == 0x00 && l == 0x30) return Area::Config;
+    if (h == 0x00 && l == 0x20) return Area::Id;
+    if (h == 0x00 && l == 0xF0) return Area::Eeprom;
+    return Area::Program;
+}
+
+// The two readings share one grammar; the plain file differs in its complaints, in needing a
+// type-01 record, and in honouring configAtOffset.
+enum class Reading { PlainFile, Payload };
+
+template <class Source>
+class RecordParser {
+public:
+    RecordParser(Source& src, Reading reading, const HexReadOptions& options, ImageBuffers& buffers,
+                 Reporter& reporter)
+        : src_(src), plain_(reading == Reading::PlainFile), opt_(options), buf_(buffers), rep_(reporter) {}
+
+    HexReadResult run() {
+        int c = src_.get();
+        for (;;) {
+            if (c != ':') {
+                if (c == -1 && !plain_) return success();
+                if (plain_) rep_.eventLog(msg::kErrorHexFile);
+                return {};
+            }
+            std::uint8_t head[4];
+            if (!readBytes(head, 4)) return refuse(msg::kRecordCutShort);
+            const unsigned count = head[0];
+            const unsigned offset = static_cast<unsigned>(head[1]) << 8 | head[2];
+            const unsigned type = head[3];
+            lastCount_ = static_cast<int>(count);
+            if (type == 0x01) return success();
+            if (type == 0x04) {
+                if (count != 2) return refuse(msg::kType04Count);
+                std::uint8_t upper[2];
+                if (!readBytes(upper, 2) || !skip(4)) return refuse(msg::kRecordCutShort);
+                area_ = areaOf(upper[0], upper[1]);
+            } else if (type == 0x05 && opt_.skipType05) {
+                if (!skip(2 * count + 4)) return refuse(msg::kRecordCutShort);
+            } else {
+                std::uint8_t* dest = destination(offset, count);
+                if (!dest) return refuse(msg::kRecordPastArea);
+                std::uint8_t data[256];
+                if (!readBytes(data, count) || !skip(4)) return refuse(msg::kRecordCutShort);
+                std::copy_n(data, count, dest);
+                const int end = static_cast<int>(offset + count);
+                if (type == 0x00 && area_ == Area::Program) endOfProgram_ = end;
+                endOfData_ = end & 0xFFFF;
+            }
+            c = src_.get();
+        }
+    }
+
+private:
+    // Where a data record of `count` bytes at `offset` lands in the current area, or nullptr when it
+    // would run past the area's end.
+    std::uint8_t* destination(unsigned offset, unsigned count) {
+        std::uint8_t* base = nullptr;
+        std::size_t size = 0, start = offset;
+        switch (area_) {
+        case Area::Program: base = buf_.programArea(), size = kProgramAreaSize; break;
+        case Area::Eeprom: base = buf_.eepromArea.data(), size = kEepromAreaSize; break;
+        case Area::Id: base = buf_.idArea.data(), size = kIdAreaSize, start = 0; break;
+        case Area::Config:
+            base = buf_.configArea.data(), size = kConfigAreaSize;
+            if (!(plain_ && opt_.configAtOffset)) start = 0;
+            break;
+        }
+        return start + count <= size ? base + start : nullptr;
+    }
+
+    bool readBytes(std::uint8_t* out, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) {
+            const int hi = src_.get();
+            const int lo = src_.get();
+            if (hi < 0 || lo < 0) return false;
+            out[i] = static_cast<std::uint8_t>(hexDigitValue(hi) * 16 + hexDigitValue(lo));
+        }
+        return true;
+    }
+
+    bool skip(unsigned n) {
+        for (unsigned i = 0; i < n; ++i)
+            if (src_.get() < 0) return false;
+        return true;
+    }
+
+    HexReadResult success() const {
+        switch (opt_.resultRule) {
+        case ResultRule::EndOfLastProgramRecord: return {true, endOfProgram_};
+        case ResultRule::LastRecordCount: return {true, lastCount_};
+        case ResultRule::EndOfLastDataRecord: return {true, endOfData_};
+        }
+        return {true, 0};
+    }
+
+    HexReadResult refuse(const char* why) {
+        rep_.eventLog(why);
+        return {};
+    }
+
+    Source& src_;
+    const bool plain_;
+    const HexReadOptions& opt_;
+    ImageBuffers& buf_;
+    Reporter& rep_;
+    Area area_ = Area::Program;
+    int lastCount_ = 0, endOfProgram_ = 0, endOfData_ = 0;
+};
+
+template <class Source>
+HexReadResult parse(Source& src, Reading reading, const HexReadOptions& options, ImageBuffers& buffers,
+                    Reporter& reporter) {
+    return RecordParser<Source>(src, reading, options, buffers, reporter).run();
+}
+
+void fillProgramArea(ImageBuffers& buffers) { std::fill_n(buffers.programArea(), kProgramAreaSize, 0xFF); }
+
+// Steps shared by the path and byte forms once the file bytes are in hand.
+bool takePayload(std::span<const std::uint8_t> file, ImageBuffers& buffers, const ImageKey& key, Reporter& reporter) {
+    if (file.size() > kMaxEncipheredSize) {
+        reporter.eventLog(msg::kEncipheredTooLong);
+        return false;
+    }
+    std::vector<std::uint8_t> plain(kPlaintextSize);
+    if (!decipherBlocks(file, std::span<std::uint8_t, kPlaintextSize>(plain.data(), kPlaintextSize), key))
+        return false;
+    const std::int32_t start = static_cast<std::int32_t>(readLe32(plain.data() + 16));
+    const std::int32_t length = static_cast<std::int32_t>(readLe32(plain.data() + 24));
+    if (start < 1 || start > static_cast<std::int32_t>(kPlaintextSize)) return false;
+    // The original copy loop would run past the plaintext (and the payload) for these.
+    if (length < 0 || static_cast<std::int64_t>(start) - 1 + length > static_cast<std::int64_t>(kPlaintextSize)) {
+        reporter.eventLog(msg::kPayloadOutside);
+        return false;
+    }
+    std::copy_n(plain.begin() + (start - 1), length, buffers.payload.begin());
+    buffers.payloadLength = length;
+    return true;
+}
+
+HexReadResult parsePayloadOfBuffers(const HexReadOptions& options, ImageBuffers& buffers, Reporter& reporter) {
+    fillProgramArea(buffers);
+    if (buffers.payloadLength < 1) {
+        buffers.eepromArea.fill(0);
+        return {};
+    }
+    return readPayload(std::span<const std::uint8_t>(buffers.payload.data(), buffers.payloadLength), options,
+                       buffers, reporter);
+}
+
+} // namespace
+
+std::uint8_t hexDigitValue(int c) {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - 0x30);
+    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 0x57);
+    return static_cast<std::uint8_t>(c - 0x37);
+}
+
+bool isEncipheredPath(const std::string& path) {
+    return path.size() >= 3 && path.compare(path.size() - 3, 3, "bin") == 0;
+}
+
+HexReadResult readHexText(std::span<const std::uint8_t> text, const HexReadOptions& options,
+                          ImageBuffers& buffers, Reporter& reporter) {
+    fillProgramArea(buffers);
+    SpanSource src(text);
+    return parse(src, Reading::PlainFile, options, buffers, reporter);
+}
+
+HexReadResult readPayload(std::span<const std::uint8_t> text, const HexReadOptions& options,
+                          ImageBuffers& buffers, Reporter& reporter) {
+    SpanSource src(text);
+    return parse(src, Reading::Payload, options, buffers, reporter);
+}
+
+bool readEncipheredBytes(std::span<const std::uint8_t> file, ImageBuffers& buffers, const ImageKey& key,
+                         Reporter& reporter) {
+    std::fill(buffers.payload.begin(), buffers.payload.end(), 0);
+    return takePayload(file, buffers, key, reporter);
+}
+
+bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key, Reporter& reporter) {
+    std::fill(buffers.payload.begin(), buffers.payload.end(), 0);
+    File f = openFile(path);
+    if (!f) return false;
+    std::vector<std::uint8_t> file(kMaxEncipheredSize);
+    std::size_t got = 0;
+    bool more = false;
+    if (!readUpTo(f.get(), file.data(), file.size(), got, more)) return false;
+    if (more) {
+        reporter.eventLog(msg::kEncipheredTooLong);
+        return false;
+    }
+    file.resize(got);
+    return takePayload(file, buffers, key, reporter);
+}
+
+HexReadResult readEncipheredHex(std::span<const std::uint8_t> file, const HexReadOptions& options,
+                                ImageBuffers& buffers, const ImageKey& key, Reporter& reporter) {
+    if (!readEncipheredBytes(file, buffers, key, reporter)) return {};
+    return parsePayloadOfBuffers(options, buffers, reporter);
+}
+
+HexReadResult readHexImage(const std::string& path, const HexReadOptions& options, ImageBuffers& buffers,
+                           const ImageKey& key, Reporter& reporter) {
+    if (isEncipheredPath(path)) {
+        if (!readEncipheredImage(path, buffers, key, reporter)) return {};
+        return parsePayloadOfBuffers(options, buffers, reporter);
+    }
+    fillProgramArea(buffers);
+    File f = openFile(path);
+    if (!f) {
+        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
+        return {};
+    }
+    reporter.eventLog(strfmt(msg::kOpenFile, path.c_str()));
+    FileSource src(f.get());
+    return parse(src, Reading::PlainFile, options, buffers, reporter);
+}
+
+bool loadRawImage(const std::string& path, ImageBuffers& buffers, Reporter& reporter, RawCaller caller) {
+    reporter.eventLog(msg::kRawSeparator);
+    if (caller == RawCaller::Eeprom && path.empty()) {
+        reporter.eventLog(msg::kEepromPathEmpty);
+        return false;
+    }
+    fillProgramArea(buffers);
+    File f = openFile(path);
+    if (!f) {
+        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
+        return false;
+    }
+    reporter.eventLog(strfmt(msg::kOpenFile, path.c_str()));
+    std::size_t got = 0;
+    bool more = false;
+    if (!readUpTo(f.get(), buffers.programArea(), kMaxRawSize, got, more)) {
+        fillProgramArea(buffers);
+        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
+        return false;
+    }
+    if (more) {
+        // Half a file in programArea is worse than none: restore the fill.
+        fillProgramArea(buffers);
+        reporter.eventLog(msg::kRawTooLong);
+        return false;
+    }
+    buffers.rawLength = static_cast<std::int32_t>(got);
+    buffers.rawCrc = imageCrc(buffers.programArea(), got);
+    reporter.eventLog(msg::kRawLoaded);
+    return true;
+}
+
+} // namespace kelvor::image
