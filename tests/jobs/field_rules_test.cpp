@@ -37,7 +37,9 @@ void expectRows(int control, std::initializer_list<Typed> rows) {
         const std::string where = "control " + std::to_string(control) + " char " + std::to_string(r.ch) + " at " +
                                   std::to_string(r.s) + "-" + std::to_string(r.e);
         EXPECT_EQ(v.action, r.action) << where;
-        if (r.action == Action::Accept || r.action == Action::AcceptUpper) EXPECT_EQ(v.ch, r.inserted) << where;
+        if (r.action == Action::Accept || r.action == Action::AcceptUpper) {
+            EXPECT_EQ(v.ch, r.inserted) << where;
+        }
         EXPECT_EQ(std::string(v.balloon), std::string(r.balloon)) << where;
     }
 }

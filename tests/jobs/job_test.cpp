@@ -355,7 +355,9 @@ TEST_F(SideTransfers, SelectedByFamilyBoxesAndLink) {
         auto sides = variants(r);
         sides.pop_back();
         EXPECT_EQ(sides, row.sides);
-        if (!row.link) EXPECT_TRUE(logged("请使能烧录器连接!"));
+        if (!row.link) {
+            EXPECT_TRUE(logged("请使能烧录器连接!"));
+        }
     }
 }
 

@@ -10,6 +10,11 @@
 #include <map>
 #include <memory>
 
+namespace kelvor::chips {
+// Failures name the model, not the row's bytes.
+void PrintTo(const ModelRow& row, std::ostream* os) { *os << row.model; }
+} // namespace kelvor::chips
+
 namespace kelvor::jobs {
 namespace {
 
@@ -151,7 +156,9 @@ TEST_P(ModelWalk, PreparesThePublishedLayout) {
         if (row.model == std::string_view("EP39F06A")) code = 0x9F0A;
         const int codeAt = blockAt + (block == BlockKind::F39 ? 0x02 : 0x0E);
         EXPECT_EQ(image::readLe16(bytes.data() + codeAt), code);
-        if (block != BlockKind::F39) EXPECT_EQ(image::readLe16(bytes.data() + blockAt + 0x0A), row.frequencyEntry);
+        if (block != BlockKind::F39) {
+            EXPECT_EQ(image::readLe16(bytes.data() + blockAt + 0x0A), row.frequencyEntry);
+        }
 
         const std::size_t covered = static_cast<std::size_t>(e.n + 0x80);
         const std::uint16_t check = e.blankWordsCheck ? image::maskedImageCrc(bytes.data(), covered, CrcForm::BlankWords)
@@ -163,9 +170,11 @@ TEST_P(ModelWalk, PreparesThePublishedLayout) {
     }
 }
 
-TEST_P(ModelWalk, TheUidReachesTheChipButNotTheOperatorsChecksum) {
+// Raw images carry no UID, so this walk leaves them out.
+class UidWalk : public ModelWalk {};
+
+TEST_P(UidWalk, TheUidReachesTheChipButNotTheOperatorsChecksum) {
     const chips::ModelRow& row = GetParam();
-    if (row.family == Family::EP8505 || row.family == Family::EP8505_IN) GTEST_SKIP() << "raw images carry no UID";
     JobInputs in = defaultJobInputs(row);
     const JobResult first = run(in, false);
     in.batchText = "12345678";
@@ -181,8 +190,15 @@ TEST_P(ModelWalk, TheUidReachesTheChipButNotTheOperatorsChecksum) {
         EXPECT_EQ(first.cksum, second.cksum);
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalog, ModelWalk, ::testing::ValuesIn(walkRows()),
-                         [](const auto& info) { return std::string(info.param.model); });
+std::vector<chips::ModelRow> rowsWithUid() {
+    auto rows = walkRows();
+    std::erase_if(rows, [](const auto& r) { return r.family == Family::EP8505 || r.family == Family::EP8505_IN; });
+    return rows;
+}
+
+auto modelName = [](const auto& info) { return std::string(info.param.model); };
+INSTANTIATE_TEST_SUITE_P(Catalog, ModelWalk, ::testing::ValuesIn(walkRows()), modelName);
+INSTANTIATE_TEST_SUITE_P(Catalog, UidWalk, ::testing::ValuesIn(rowsWithUid()), modelName);
 
 } // namespace
 } // namespace kelvor::jobs

@@ -46,7 +46,9 @@ TEST(SupplyVoltage, SubtractsTwoMillivoltsAndTruncates) {
     };
     for (const auto& r : rows) {
         const SupplyVoltage v = supplyVoltage(r.text);
-        if (v.finite) EXPECT_EQ(v.millivolts, r.millivolts) << r.text;
+        if (v.finite) {
+            EXPECT_EQ(v.millivolts, r.millivolts) << r.text;
+        }
         EXPECT_EQ(v.wire, r.wire) << r.text;
         EXPECT_EQ(supplyVoltageInRange(v), r.inRange) << r.text;
     }
