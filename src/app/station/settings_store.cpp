@@ -1,7 +1,9 @@
 #include "app/station/settings_store.h"
 
-// Values are UTF-8 bytes end to end; no wide-character conversion needed.
+// Values are UTF-8 bytes end to end, so no wide-character conversion; the templates are instantiated
+// here rather than taken from the distribution library, which would pull in ICU.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <cstdlib>
@@ -21,6 +23,7 @@ std::size_t valueLimit(std::string_view key) {
 bool load(const std::filesystem::path& file, CSimpleIniA& ini) {
     ini.SetUnicode(true);
     ini.SetMultiKey(false);
+    ini.SetSpaces(false); // KEY=value, as the file is written by hand and by the other tools
     return ini.LoadFile(file.c_str()) >= 0;
 }
 

@@ -1,10 +1,39 @@
+// kelvor-station: the Qt Widgets station.
+#include "app/station/controller.h"
+#include "app/ui/forms.h"
+#include "app/ui/gui_prompter.h"
+#include "app/ui/main_window.h"
+
 #include <QApplication>
-#include <QMainWindow>
+
+namespace kelvor::app {
+
+// The application object: creates the controller and runs its main window until it closes.
+class CQORVENApp : public QApplication {
+public:
+    CQORVENApp(int& argc, char** argv) : QApplication(argc, argv) {
+        setApplicationName(QStringLiteral("kelvor-station"));
+        setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    }
+
+    int run() {
+        GuiPrompter prompter;
+        StationEnvironment env;
+        env.prompter = &prompter;
+        CQORVENDlg station(env);
+        MainWindow window(station);
+        prompter.setParentWidget(&window);
+        station.startUp();
+        window.show();
+        // No settings are written at exit, and workers are not waited for.
+        return exec();
+    }
+};
+
+} // namespace kelvor::app
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("KEL-VOR(V1.34)");
-    w.show();
-    return app.exec();
+    kelvor::app::initResources();
+    kelvor::app::CQORVENApp app(argc, argv);
+    return app.run();
 }

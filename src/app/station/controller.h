@@ -1,0 +1,200 @@
+#pragma once
+// CQORVENDlg: the station's controller. It owns the controller state, the page models, the menus,
+// the settings file and the log, and handles every operator command and notification on the UI
+// thread. It has no widgets: the Qt main window and the CLI are views of it.
+#include "app/log_format.h"
+#include "app/notifications.h"
+#include "app/station/control_model.h"
+#include "app/station/event_log.h"
+#include "app/station/prompter.h"
+#include "app/station/settings_store.h"
+#include "app/station/ui_dispatcher.h"
+#include "chips/catalog.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvor {
+
+namespace page {
+inline const QString kMain = QStringLiteral("MainWindow");
+inline const QString kIsp = QStringLiteral("CMyISP");
+inline const QString kFuse = QStringLiteral("CMyFuse");
+inline const QString kStpg = QStringLiteral("CmySTPG");
+inline const QString kStpg8505 = QStringLiteral("CmySTPG_8505");
+inline const QString kStpg8505Out = QStringLiteral("CmySTPG8505_OUT");
+inline const QString kBoot = QStringLiteral("CMyBoot");
+inline const QString kQcTest = QStringLiteral("QCTest");
+inline const QString kQcConfig = QStringLiteral("QCTestConfig");
+inline const QString kQcComm = QStringLiteral("CQCComm");
+inline const QString kSetting = QStringLiteral("CMySeting");
+inline const QString kInitConfig = QStringLiteral("CInitConfig");
+inline const QString kConfigList = QStringLiteral("CConfig_List");
+// The twelve pages in creation order.
+QStringList all();
+} // namespace page
+
+// Menu command ids of the main menu.
+namespace cmd {
+inline constexpr int kSoundPrompt = 32771;
+inline constexpr int kChinese = 32773;
+inline constexpr int kEnglish = 32774;
+inline constexpr int kExit = 32775;
+inline constexpr int kHelp = 32776;
+inline constexpr int kAbout = 32798;
+inline constexpr int kAutoDetect = 32801;
+inline constexpr int kSystemAbout = 16;
+} // namespace cmd
+
+// Values the worker threads read without a lock.
+struct WorkerShared {
+    std::array<std::atomic<int>, chips::kFamilyCount> g_familyFlags{};
+    std::atomic<int> g_freqIndex{0};
+};
+
+struct StationEnvironment {
+    QString programDir;           // empty: the directory of the running program
+    Prompter* prompter = nullptr; // required
+    std::filesystem::path logFile = "zep.log";
+    std::function<LocalTime()> clock;
+};
+
+// Hooks of the programmer link; the link subsystem installs them.
+class LinkHooks {
+public:
+    virtual ~LinkHooks() = default;
+    virtual void setUp() {}              // start-up: library, device events
+    virtual void connectAtStartUp() {}   // start-up: enumerate, connect when present
+    virtual void onLinkConnect() {}
+    virtual void onChipReset() {}
+    virtual void onAutoDetect() {}
+    virtual void onDetectResult() {}
+    virtual void onCountClear(long seq, long millivolts) {}
+    virtual bool linkOpen() const { return false; }
+};
+
+class CQORVENDlg : public QObject {
+    Q_OBJECT
+public:
+    explicit CQORVENDlg(StationEnvironment env, QObject* parent = nullptr);
+    ~CQORVENDlg() override;
+
+    void startUp();
+
+    // Sends a notification to the controller and runs its handler (UI thread).
+    long sendMessage(int message, long wParam = 0, long lParam = 0);
+    // Menu commands (main menu, Device menu, system menu).
+    void menuCommand(int command);
+    // Check marks, evaluated each time a menu opens.
+    bool menuChecked(int command) const;
+
+    PageModel& page(const QString& name);
+    PageModel& mainModel() { return page(page::kMain); }
+    LogPane& logPane() { return pane_; }
+    EventLog& log() { return log_; }
+    Reporter& reporter() { return reporter_; }
+    SettingsStore& settings() { return settings_; }
+    UiDispatcher& ui() { return ui_; }
+    Prompter& prompter() { return *env_.prompter; }
+    WorkerShared& shared() { return shared_; }
+    const QString& programDir() const { return programDir_; }
+    void setLinkHooks(LinkHooks* hooks) { link_ = hooks ? hooks : &noLink_; }
+    LinkHooks& link() { return *link_; }
+
+    // Chip selection.
+    void selectModel(const chips::ModelRow& row);
+    void restoreStoredModel();
+    bool selectByDetectedId(int identifier);
+    const chips::ModelRow* selectedModel() const;
+    chips::Family selectedFamily() const;
+
+    // Views.
+    void switchPage(int tab);
+    void chooseFile();
+    void chooseListEntry(int index);
+
+    struct DeviceEntry {
+        int command;
+        QString text;
+    };
+
+    // Controller state, in declaration order.
+    QString imagePath;
+    QString settingsPath;
+    std::vector<std::string> customKeys;
+    std::vector<std::string> customNames;
+    std::vector<std::string> recentHex;
+    std::vector<std::string> recentBin;
+    int qcMode = 0;
+    std::array<int, 8> pageTab{-1, -1, -1, -1, -1, -1, -1, -1};
+    int deviceCount = 0;
+    int deviceIndex = 0;
+    int programMode = 0;
+    std::array<int, chips::kFamilyCount> familyFlags{};
+    int subFlag39F06A = 0;
+    int subFlag27F01A3 = 0;
+    bool soundPrompt = false;
+    QVector<DeviceEntry> deviceMenu;
+    // Page state beyond the controls.
+    QString savedVoltageText;               // programming page, auto-voltage box
+    QString eepromPath;                     // settings page
+    std::vector<std::string> recentEeprom;  // settings page
+    QString factoryPath;                    // factory configuration page
+    std::vector<std::string> recentFactory; // factory configuration page
+    // The model selected last (the construction default is EP2702's flag without a selection).
+    const chips::ModelRow* selected = nullptr;
+
+signals:
+    void deviceMenuChanged();
+    void tabsChanged();
+    void closeRequested();
+
+private:
+    void buildPages();
+    void rebuildDeviceMenu();
+    void applyCustomChipMode();
+    void createTabs();
+    void showInitialPage();
+    void fillStartUpContents();
+    void applyConfigList(const std::string& text);
+    void lockEncryptedControls();
+    void firstStartDefaults();
+    void restoreSettings();
+    void showPageIndex(int pageIndex);
+    const QString& offlinePageFor(chips::Family f) const;
+    int currentPageIndex() const;
+    void fillFileList(const std::vector<std::string>& list);
+    void connectPages();
+    void setFamily(const chips::ModelRow& row);
+    void onResult(bool pass);
+    void onControlsEnable();
+    void onImageCheck();
+
+    StationEnvironment env_;
+    QString programDir_;
+    UiDispatcher ui_;
+    LogPane pane_;
+    EventLog log_;
+    LogReporter reporter_;
+    SettingsStore settings_;
+    WorkerShared shared_;
+    std::map<QString, PageModel*> pages_;
+    LinkHooks noLink_;
+    LinkHooks* link_ = &noLink_;
+};
+
+// The start-up contents of the lists.
+QStringList frequencyItems();
+int dropWidthFor(const QStringList& items);
+
+} // namespace kelvor

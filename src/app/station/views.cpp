@@ -1,0 +1,97 @@
+// The main window's views: page switch on a tab change, the file chooser and the file list.
+#include "app/settings_lists.h"
+#include "app/station/controller.h"
+
+namespace kelvor {
+namespace {
+
+QString q(const char* s) { return QString::fromUtf8(s); }
+
+const char* const kOfflineHelp =
+    "1.通过对话框打开需要脱机烧录的以.hex为结尾的MCU程序;\r\n\t2.请点击脱机烧录按钮，等待脱机烧录成功; \r\n\t3.可以脱机烧录了";
+const char* const kFirmwareHelp =
+    "1.通过对话框打开需要更新以.bin为结尾的固件;\r\n\t2.请点击使能固件更新按钮，等待LCD显示Bootloader "
+    "Run字符;\r\n\t3.请点击更新固件按钮，等待固件更新成功 ";
+
+bool isFirmwareFile(const QString& path) { return path.endsWith(QStringLiteral("bin"), Qt::CaseSensitive); }
+
+} // namespace
+
+int CQORVENDlg::currentPageIndex() const {
+    const int tab = const_cast<CQORVENDlg*>(this)->mainModel().current(controlKey(1008));
+    for (int p = 0; p < 8; ++p)
+        if (pageTab[static_cast<std::size_t>(p)] == tab) return p;
+    return -1;
+}
+
+void CQORVENDlg::switchPage(int tab) {
+    PageModel& main = mainModel();
+    main.setItems(controlKey(1039), {});
+
+    if (qcMode) {
+        const QString* qcPages[3] = {&page::kQcTest, &page::kQcConfig, &page::kQcComm};
+        for (int i = 0; i < 3; ++i) page(*qcPages[i]).setPageVisible(i == tab);
+        return;
+    }
+
+    int target = -1;
+    for (int p = 0; p < 8; ++p) {
+        if (pageTab[static_cast<std::size_t>(p)] == tab) {
+            target = p;
+            break;
+        }
+    }
+    if (target < 0) return;
+    showPageIndex(target);
+
+    const bool firmware = target == 3;
+    imagePath = QString::fromStdString(settings_.readText("KELVOR", firmware ? "FileOpenPath_bin" : "FileOpenPath"));
+    main.setText(controlKey(1039), imagePath);
+    fillFileList(firmware ? recentBin : recentHex);
+
+    switch (target) {
+    case 1: sendMessage(WM_IMAGE_CHECK); break;
+    case 2: log_.windowLog(kOfflineHelp); break;
+    case 3:
+    case 4: log_.windowLog(kFirmwareHelp); break;
+    default: break;
+    }
+}
+
+void CQORVENDlg::chooseFile() {
+    PageModel& main = mainModel();
+    const auto chosen = prompter().openFile(q("(*.bin;*.hex;*.HEX)|*.bin;*.hex;*.HEX||"), q("HEX"),
+                                            main.text(controlKey(1039)), imagePath);
+    if (!chosen) return;
+    const QString path = *chosen;
+    const bool firmwareTab = pageTab[3] >= 0 && main.current(controlKey(1008)) == pageTab[3];
+    if (firmwareTab != isFirmwareFile(path)) {
+        prompter().messageBox(q("KEL-VOR"), q(firmwareTab ? "请选择.bin文件" : "请选择.hex文件"), BoxButtons::Ok,
+                              BoxIcon::None);
+        return;
+    }
+    imagePath = path;
+    settings_.writeText("KELVOR", firmwareTab ? "FileOpenPath_bin" : "FileOpenPath", path.toStdString());
+    main.setText(controlKey(1039), path);
+    auto& list = firmwareTab ? recentBin : recentHex;
+    addToRecent(list, path.toStdString());
+    fillFileList(list);
+    settings_.writeText("OpenFile", firmwareTab ? "FileCountBin" : "FileCountHex", std::to_string(list.size()));
+    settings_.writeText("OpenFile", firmwareTab ? "FilePathBin" : "FilePathHex", joinRecentFiles(list));
+}
+
+void CQORVENDlg::chooseListEntry(int index) {
+    PageModel& main = mainModel();
+    const bool firmwareTab = pageTab[3] >= 0 && main.current(controlKey(1008)) == pageTab[3];
+    auto& list = firmwareTab ? recentBin : recentHex;
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return;
+    const QString chosen = QString::fromStdString(list[static_cast<std::size_t>(index)]);
+    moveToFront(list, static_cast<std::size_t>(index));
+    fillFileList(list);
+    imagePath = chosen;
+    settings_.writeText("KELVOR", firmwareTab ? "FileOpenPath_bin" : "FileOpenPath", chosen.toStdString());
+    settings_.writeText("OpenFile", firmwareTab ? "FileCountBin" : "FileCountHex", std::to_string(list.size()));
+    settings_.writeText("OpenFile", firmwareTab ? "FilePathBin" : "FilePathHex", joinRecentFiles(list));
+}
+
+} // namespace kelvor

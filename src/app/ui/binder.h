@@ -1,0 +1,39 @@
+#pragma once
+// Binds the widgets of one form to a PageModel by objectName: model changes show in the widgets,
+// operator actions go back to the model. Pages stay thin views; the logic is in the station.
+#include "app/station/control_model.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+namespace kelvor::app {
+
+class Binder : public QObject {
+    Q_OBJECT
+public:
+    // Binds every named descendant of `root`. Controls the model has never written take their
+    // texts from the form, so captions live in one place.
+    // `skip` names widgets that have views of their own (the log pane, the tab area).
+    Binder(PageModel& model, QWidget* root, QObject* parent = nullptr, const QStringList& skip = {});
+
+    QWidget* widget(const QString& key) const { return widgets_.value(key); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void apply(const QString& key);
+    void seed(const QString& key, QWidget* w);
+    void connectWidget(const QString& key, QWidget* w);
+    void showBalloon(QWidget* w, const QString& text);
+
+    PageModel& model_;
+    QPointer<QWidget> root_;
+    QHash<QString, QWidget*> widgets_;
+    bool applying_ = false;
+};
+
+} // namespace kelvor::app

@@ -1,0 +1,63 @@
+#include "app/ui/gui_prompter.h"
+
+#include "app/ui/forms.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace kelvor::app {
+
+QString qtFileFilter(const QString& stationFilter) {
+    const QStringList parts = stationFilter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+bool GuiPrompter::messageBox(const QString& caption, const QString& text, BoxButtons buttons, BoxIcon icon) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case BoxIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case BoxIcon::None: break;
+    }
+    box.setStandardButtons(buttons == BoxButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    const int answer = box.exec();
+    return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
+}
+
+std::optional<QString> GuiPrompter::openFile(const QString& filter, const QString&, const QString& initialName,
+                                             const QString& initialDir) {
+    QString start = initialDir;
+    if (!initialName.isEmpty())
+        start = QFileInfo(initialName).isAbsolute() ? initialName
+                                                    : QFileInfo(initialDir).absolutePath() + "/" + QFileInfo(initialName).fileName();
+    const QString chosen = QFileDialog::getOpenFileName(parent_, QString(), start, qtFileFilter(filter));
+    if (chosen.isEmpty() || !QFileInfo::exists(chosen)) return std::nullopt;
+    return chosen;
+}
+
+void GuiPrompter::play(Sound) { QApplication::beep(); }
+
+void GuiPrompter::showAbout() {
+    QDialog about(parent_);
+    setupAboutDialogForm(&about);
+    about.exec();
+}
+
+void GuiPrompter::showDocument(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+
+} // namespace kelvor::app

@@ -1,0 +1,27 @@
+#pragma once
+// Real dialogs for the Qt station.
+#include "app/station/prompter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace kelvor::app {
+
+class GuiPrompter : public Prompter {
+public:
+    void setParentWidget(QWidget* w) { parent_ = w; }
+    bool messageBox(const QString& caption, const QString& text, BoxButtons buttons, BoxIcon icon) override;
+    std::optional<QString> openFile(const QString& filter, const QString& defaultExtension, const QString& initialName,
+                                    const QString& initialDir) override;
+    void play(Sound sound) override;
+    void showAbout() override;
+    void showDocument(const QString& path) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+// "(*.bin;*.hex)|*.bin;*.hex||" -> "(*.bin;*.hex) (*.bin *.hex)"
+QString qtFileFilter(const QString& stationFilter);
+
+} // namespace kelvor::app

@@ -1,0 +1,179 @@
+#include "app/ui/main_window.h"
+
+#include "app/ui/binder.h"
+#include "app/ui/forms.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace kelvor::app {
+
+QString paneDisplayText(const QString& paneText) {
+    QString out;
+    out.reserve(paneText.size());
+    for (qsizetype i = 0; i < paneText.size(); ++i) {
+        const QChar c = paneText.at(i);
+        if (c == '\r' && i + 1 < paneText.size() && paneText.at(i + 1) == '\n') {
+            out += '\n';
+            ++i;
+        } else if (c != '\r' && c != '\n') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+MainWindow::MainWindow(CQORVENDlg& station, QWidget* parent) : QMainWindow(parent), station_(station) {
+    setupMainWindowForm(this);
+    log_ = findChild<QPlainTextEdit*>(QStringLiteral("c1036"));
+    buildTabArea();
+    new Binder(station_.mainModel(), this, this, {QStringLiteral("c1036"), QStringLiteral("c1008")});
+
+    PageModel& main = station_.mainModel();
+    connect(&main, &PageModel::changed, this, [this, &main](const QString& key) {
+        if (key == QLatin1String("title")) setWindowTitle(main.text(key));
+        else if (key == QLatin1String("menuBar")) menuBar()->setVisible(main.isVisible(key));
+        else if (key == controlKey(1008)) syncTabs();
+    });
+
+    // Log pane.
+    LogPane& pane = station_.logPane();
+    log_->setPlainText(paneDisplayText(pane.text()));
+    connect(&pane, &LogPane::reset, this, [this](const QString& text) {
+        log_->setPlainText(paneDisplayText(text));
+        log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
+    });
+    connect(&pane, &LogPane::appended, this, [this](const QString& added) {
+        QTextCursor c(log_->document());
+        c.movePosition(QTextCursor::End);
+        c.insertText(paneDisplayText(added));
+        log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
+    });
+
+    buildMenus();
+    styleQcDisplay();
+    connect(&station_, &CQORVENDlg::closeRequested, this, &QWidget::close);
+}
+
+void MainWindow::buildTabArea() {
+    auto* area = findChild<QWidget*>(QStringLiteral("c1008"));
+    auto* layout = area->findChild<QVBoxLayout*>(QStringLiteral("tabAreaLayout"));
+    tabs_ = new QTabBar(area);
+    tabs_->setObjectName(QStringLiteral("tabBar"));
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(true);
+    layout->addWidget(tabs_);
+    auto* pageArea = new QWidget(area);
+    pageArea->setObjectName(QStringLiteral("pageArea"));
+    auto* grid = new QGridLayout(pageArea);
+    grid->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pageArea, 1);
+    // All pages share one cell; the controller decides which one is visible.
+    for (const QString& name : pageFormNames()) {
+        QWidget* form = createPageForm(name, pageArea);
+        grid->addWidget(form, 0, 0);
+        pages_.insert(name, form);
+        PageModel& model = station_.page(name);
+        new Binder(model, form, form);
+        form->setVisible(model.pageVisible());
+        connect(&model, &PageModel::pageVisibilityChanged, form, &QWidget::setVisible);
+    }
+    connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        if (!syncingTabs_) station_.mainModel().choose(controlKey(1008), index);
+    });
+    syncTabs();
+}
+
+void MainWindow::syncTabs() {
+    syncingTabs_ = true;
+    const QStringList captions = station_.mainModel().items(controlKey(1008));
+    while (tabs_->count() > 0) tabs_->removeTab(0);
+    for (const auto& c : captions) tabs_->addTab(c);
+    tabs_->setCurrentIndex(station_.mainModel().current(controlKey(1008)));
+    syncingTabs_ = false;
+}
+
+void MainWindow::buildMenus() {
+    const struct {
+        const char* name;
+        int command;
+    } actions[] = {{"a32771", cmd::kSoundPrompt}, {"a32775", cmd::kExit},    {"a32776", cmd::kHelp},
+                   {"a32773", cmd::kChinese},     {"a32774", cmd::kEnglish}, {"a32801", cmd::kAutoDetect},
+                   {"a32798", cmd::kAbout}};
+    for (const auto& a : actions) {
+        if (auto* action = findChild<QAction*>(QString::fromLatin1(a.name))) {
+            const int command = a.command;
+            connect(action, &QAction::triggered, this, [this, action, command] {
+                station_.menuCommand(command);
+                if (action->isCheckable()) action->setChecked(station_.menuChecked(command));
+            });
+        }
+    }
+    // No window-manager system menu here: the About item goes to the System menu instead.
+    if (auto* system = findChild<QMenu*>(QStringLiteral("menuSystem"))) {
+        system->addSeparator();
+        auto* about = system->addAction(QStringLiteral("&About QORVEN..."));
+        about->setObjectName(QStringLiteral("a16"));
+        connect(about, &QAction::triggered, this, [this] { station_.menuCommand(cmd::kSystemAbout); });
+        connect(system, &QMenu::aboutToShow, this, [this, system] { refreshChecks(system); });
+    }
+    deviceMenu_ = findChild<QMenu*>(QStringLiteral("menuDevice"));
+    connect(deviceMenu_, &QMenu::aboutToShow, this, [this] { refreshChecks(deviceMenu_); });
+    connect(&station_, &CQORVENDlg::deviceMenuChanged, this, &MainWindow::rebuildDeviceMenu);
+    rebuildDeviceMenu();
+}
+
+void MainWindow::rebuildDeviceMenu() {
+    deviceMenu_->clear();
+    for (const auto& entry : station_.deviceMenu) {
+        QAction* a = deviceMenu_->addAction(entry.text);
+        a->setCheckable(true);
+        a->setData(entry.command);
+        const int command = entry.command;
+        connect(a, &QAction::triggered, this, [this, command] { station_.menuCommand(command); });
+    }
+}
+
+void MainWindow::refreshChecks(QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+        int command = a->data().isValid() ? a->data().toInt() : 0;
+        if (!command && a->objectName().startsWith('a')) command = a->objectName().mid(1).toInt();
+        if (command && a->isCheckable()) a->setChecked(station_.menuChecked(command));
+    }
+}
+
+void MainWindow::styleQcDisplay() {
+    auto* display = pages_.value(page::kQcTest) ? pages_.value(page::kQcTest)->findChild<QLabel*>(QStringLiteral("c1085"))
+                                                : nullptr;
+    if (!display) return;
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(45);
+    display->setFont(font);
+    PageModel& qc = station_.page(page::kQcTest);
+    auto paint = [display, &qc] {
+        // 2 idle, 1 pass, 0 fail.
+        const int state = qc.current(controlKey(1085));
+        const char* colour = state == 1 ? "rgb(60,179,113)" : state == 0 ? "rgb(220,20,60)" : "black";
+        display->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
+    };
+    paint();
+    connect(&qc, &PageModel::changed, display, [paint](const QString& key) {
+        if (key == controlKey(1085)) paint();
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Workers waiting on the UI are released; the process never hangs on them.
+    station_.ui().shutdown();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace kelvor::app

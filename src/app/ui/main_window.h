@@ -1,0 +1,46 @@
+#pragma once
+// The main window: a view of the controller. It binds the file bar, tabs, log pane, progress bar,
+// status line and menus to the controller's models and hosts the twelve page forms.
+#include "app/station/controller.h"
+
+#include <QMainWindow>
+
+class QMenu;
+class QPlainTextEdit;
+class QTabBar;
+
+namespace kelvor::app {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(CQORVENDlg& station, QWidget* parent = nullptr);
+
+    QWidget* pageWidget(const QString& name) const { return pages_.value(name); }
+    QTabBar* tabBar() const { return tabs_; }
+    QPlainTextEdit* logPane() const { return log_; }
+    QMenu* deviceMenu() const { return deviceMenu_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTabArea();
+    void syncTabs();
+    void buildMenus();
+    void rebuildDeviceMenu();
+    void refreshChecks(QMenu* menu);
+    void styleQcDisplay();
+
+    CQORVENDlg& station_;
+    QTabBar* tabs_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    QMenu* deviceMenu_ = nullptr;
+    QHash<QString, QWidget*> pages_;
+    bool syncingTabs_ = false;
+};
+
+// The pane text as shown: "\r\n" breaks a line; a lone "\r" or "\n" shows nothing.
+QString paneDisplayText(const QString& paneText);
+
+} // namespace kelvor::app

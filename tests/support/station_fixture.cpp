@@ -1,0 +1,40 @@
+#include "support/station_fixture.h"
+
+#include <sstream>
+
+namespace kelvor::test {
+
+StationFixture::StationFixture() {
+    StationEnvironment env;
+    env.programDir = dir_.path();
+    env.prompter = &prompter;
+    env.logFile = path("zep.log");
+    env.clock = [this] { return now; };
+    station_ = std::make_unique<CQORVENDlg>(env);
+}
+
+void StationFixture::writeIni(const std::string& text) {
+    std::ofstream out(path("KELVOR.ini"), std::ios::binary);
+    out << text;
+}
+
+std::string StationFixture::readIni() const {
+    std::ifstream in(path("KELVOR.ini"), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+CQORVENDlg& StationFixture::start() {
+    station_->startUp();
+    return *station_;
+}
+
+std::string StationFixture::logFileText() const {
+    std::ifstream in(path("zep.log"), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+} // namespace kelvor::test
