@@ -35,11 +35,14 @@ void printText(std::ostream& out, const std::string& text) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
         line.push_back(text[i]);
     }
-    while (!line.empty() && line.back() == '\n') line.pop_back();
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
     out << line << "\n";
 }
 
-Json optionalWord(const std::optional<std::uint16_t>& v) { return v ? Json(static_cast<int>(*v)) : Json(); }
+Json optionalWord(const std::optional<std::uint16_t>& v) {
+    return v ? Json(static_cast<int>(*v)) : Json();
+}
 
 int runChecksum(Context& ctx) {
     const bool json = ctx.args.flag("--json");
@@ -55,7 +58,8 @@ int runChecksum(Context& ctx) {
     if (auto error = parseJobOptions(ctx.args, *model, options)) return usage(ctx, *error);
     const auto rest = ctx.args.finish();
     if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
-    if (rest.size() != 1) return usage(ctx, rest.empty() ? "an IMAGE is required" : "only one IMAGE is taken");
+    if (rest.size() != 1)
+        return usage(ctx, rest.empty() ? "an IMAGE is required" : "only one IMAGE is taken");
 
     auto state = std::make_unique<image::ImageState>();
     if (options.imageKey) state->key = *options.imageKey;
@@ -71,7 +75,8 @@ int runChecksum(Context& ctx) {
     const jobs::TransferRequest* chip = r.chipTransfer();
     if (outPath && r.code == jobs::kJobPrepared && chip != nullptr) {
         std::ofstream file(*outPath, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(chip->bytes.data()), static_cast<std::streamsize>(chip->bytes.size()));
+        file.write(reinterpret_cast<const char*>(chip->bytes.data()),
+                   static_cast<std::streamsize>(chip->bytes.size()));
         if (!file) {
             ctx.err << "kelvor checksum: cannot write " << *outPath << "\n";
             return kExitUsage;
@@ -80,7 +85,8 @@ int runChecksum(Context& ctx) {
 
     if (json) {
         Json log = Json::array();
-        for (const auto& t : reporter.texts()) log.push(t);
+        for (const auto& t : reporter.texts())
+            log.push(t);
         Json o = Json::object();
         o.set("model", model->model);
         o.set("family", chips::familyName(r.family));
@@ -94,17 +100,20 @@ int runChecksum(Context& ctx) {
         o.set("log", std::move(log));
         ctx.out << o.dump() << "\n";
     } else {
-        for (const auto& t : reporter.texts()) printText(ctx.out, t);
+        for (const auto& t : reporter.texts())
+            printText(ctx.out, t);
         if (options.sideFilesGiven) ctx.out << "(no programmer link: EEPROM and factory data are not sent)\n";
         if (!r.cksumText.empty()) ctx.out << r.cksumText << "\n";
-        if (r.code != jobs::kJobPrepared) ctx.err << "kelvor checksum: job not prepared (result " << r.code << ")\n";
+        if (r.code != jobs::kJobPrepared)
+            ctx.err << "kelvor checksum: job not prepared (result " << r.code << ")\n";
     }
     return r.code == jobs::kJobPrepared ? kExitOk : kExitUsage;
 }
 
 } // namespace
 
-KELVOR_CLI_COMMAND("checksum", "checksum --model M IMAGE [job options] [--json] [--out FILE]  prepare a job, print CKSUM",
+KELVOR_CLI_COMMAND("checksum",
+                   "checksum --model M IMAGE [job options] [--json] [--out FILE]  prepare a job, print CKSUM",
                    runChecksum);
 
 } // namespace kelvor::cli

@@ -9,13 +9,17 @@
 namespace kelvor::cli {
 namespace {
 
-bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 bool allOf(const std::string& s, bool (*pred)(char)) {
     for (char c : s)
         if (!pred(c)) return false;
     return true;
 }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::optional<int> parseInt(std::string_view s) {
     int v = 0;
@@ -30,23 +34,26 @@ std::optional<std::string> listEntry(ArgParser& args, const char* name, int entr
     if (!v) return std::nullopt;
     const auto n = parseInt(*v);
     if (!n || *n < -1 || *n >= entries)
-        return std::string(name) + ": expected an entry from -1 (none) to " + std::to_string(entries - 1) + ", got '" +
-               *v + "'";
+        return std::string(name) + ": expected an entry from -1 (none) to " + std::to_string(entries - 1) +
+               ", got '" + *v + "'";
     field = *n;
     return std::nullopt;
 }
 
-std::optional<std::string> hexField(ArgParser& args, const char* name, std::size_t minDigits, std::string& field) {
+std::optional<std::string> hexField(ArgParser& args, const char* name, std::size_t minDigits,
+                                    std::string& field) {
     const auto v = args.option(name);
     if (!v) return std::nullopt;
     if (v->size() < minDigits || v->size() > 8 || !allOf(*v, isHexDigit))
-        return std::string(name) + ": expected " + (minDigits ? "1 to 8" : "at most 8") + " hex digits, got '" + *v + "'";
+        return std::string(name) + ": expected " + (minDigits ? "1 to 8" : "at most 8") +
+               " hex digits, got '" + *v + "'";
     field = *v;
     return std::nullopt;
 }
 
 std::optional<std::string> parseCharger(const std::string& text, jobs::ChargerSelections& s) {
-    const std::string err = "--charger: expected 13 values, each followed by \",\" (ConfigList form), got '" + text + "'";
+    const std::string err =
+        "--charger: expected 13 values, each followed by \",\" (ConfigList form), got '" + text + "'";
     std::array<int, jobs::kConfigListValues> values{};
     std::string_view rest(text);
     for (int i = 0; i < jobs::kConfigListValues; ++i) {
@@ -56,12 +63,14 @@ std::optional<std::string> parseCharger(const std::string& text, jobs::ChargerSe
         if (!v) return err;
         const int entries = jobs::kConfigListEntries[static_cast<std::size_t>(i)];
         const bool ok = entries == 0 ? (*v == 0 || *v == 1) : (*v >= -1 && *v < entries);
-        if (!ok) return "--charger: value " + std::to_string(i) + " (" + std::to_string(*v) + ") is out of range";
+        if (!ok)
+            return "--charger: value " + std::to_string(i) + " (" + std::to_string(*v) + ") is out of range";
         values[static_cast<std::size_t>(i)] = *v;
         rest.remove_prefix(comma + 1);
     }
     if (!rest.empty()) return err;
-    if (values[0] != values[1]) return std::string("--charger: IC_NAME_CHK must equal IC_NAME (it follows it on the page)");
+    if (values[0] != values[1])
+        return std::string("--charger: IC_NAME_CHK must equal IC_NAME (it follows it on the page)");
     s.icName = values[0];
     s.icNameChk = values[1];
     s.printSwitch = values[2] != 0;
@@ -114,7 +123,8 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
     const bool autoVoltage = args.flag("--auto-voltage");
     if (voltage && autoVoltage) return std::string("--voltage and --auto-voltage exclude each other");
     if (voltage) {
-        if (jobs::utf16Units(*voltage).size() > 5) return "--voltage: the field holds at most 5 characters, got '" + *voltage + "'";
+        if (jobs::utf16Units(*voltage).size() > 5)
+            return "--voltage: the field holds at most 5 characters, got '" + *voltage + "'";
         in.voltageText = *voltage;
     }
     if (autoVoltage) {

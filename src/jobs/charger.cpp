@@ -15,7 +15,9 @@ constexpr std::string_view kPdoMalformed = "输入的PDO数据存在异常，请
 constexpr std::string_view kPdoTooMany = "请确认输入的数据,数据最多不超过30个!";
 constexpr std::string_view kPdoNoRoom = "PDO数据长度与HEX地址0x3fe0可用长度不匹配!";
 
-std::uint8_t low8(int v) { return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFF); }
+std::uint8_t low8(int v) {
+    return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFF);
+}
 
 bool pdoFailure(Reporter& reporter, std::string_view text) {
     reporter.messageBox(kPdoCaption, text, BoxButtons::Ok, BoxIcon::None);
@@ -29,14 +31,25 @@ bool isHexUnit(char16_t u) {
 } // namespace
 
 std::array<int, kConfigListValues> configListValues(const ChargerSelections& s) {
-    return {s.icName, s.icNameChk, s.printSwitch ? 1 : 0, s.ocp, s.dischargeTime, s.power,
-            s.shortCircuit ? 1 : 0, s.overVoltage ? 1 : 0, s.dApple ? 1 : 0, s.acApple ? 1 : 0,
-            s.qcClass, s.cableCompensation, s.powerSave};
+    return {s.icName,
+            s.icNameChk,
+            s.printSwitch ? 1 : 0,
+            s.ocp,
+            s.dischargeTime,
+            s.power,
+            s.shortCircuit ? 1 : 0,
+            s.overVoltage ? 1 : 0,
+            s.dApple ? 1 : 0,
+            s.acApple ? 1 : 0,
+            s.qcClass,
+            s.cableCompensation,
+            s.powerSave};
 }
 
 std::string configListText(const ChargerSelections& s) {
     std::string out;
-    for (int v : configListValues(s)) out += strfmt("%d,", v);
+    for (int v : configListValues(s))
+        out += strfmt("%d,", v);
     return out;
 }
 
@@ -45,7 +58,9 @@ void storeConfigList(const ChargerSelections& s, Settings& settings) {
 }
 
 void applyConfigList(std::string_view text, ChargerSelections& s) {
-    auto setList = [](int& field, int value, int entries) { field = value >= 0 && value < entries ? value : -1; };
+    auto setList = [](int& field, int value, int entries) {
+        field = value >= 0 && value < entries ? value : -1;
+    };
     std::size_t index = 0;
     std::size_t comma = text.find(',');
     while (comma != std::string_view::npos && comma > 0) {
@@ -57,18 +72,41 @@ void applyConfigList(std::string_view text, ChargerSelections& s) {
             setList(s.icName, v, kConfigListEntries[0]);
             s.icNameChk = s.icName;
             break;
-        case 2: s.printSwitch = v != 0; break;
-        case 3: setList(s.ocp, v, kConfigListEntries[3]); break;
-        case 4: setList(s.dischargeTime, v, kConfigListEntries[4]); break;
-        case 5: setList(s.power, v, kConfigListEntries[5]); break;
-        case 6: s.shortCircuit = v != 0; break;
-        case 7: s.overVoltage = v != 0; break;
-        case 8: s.dApple = v != 0; break;
-        case 9: s.acApple = v != 0; break;
-        case 10: setList(s.qcClass, v, kConfigListEntries[10]); break;
-        case 11: setList(s.cableCompensation, v, kConfigListEntries[11]); break;
-        case 12: setList(s.powerSave, v, kConfigListEntries[12]); break;
-        default: break;
+        case 2:
+            s.printSwitch = v != 0;
+            break;
+        case 3:
+            setList(s.ocp, v, kConfigListEntries[3]);
+            break;
+        case 4:
+            setList(s.dischargeTime, v, kConfigListEntries[4]);
+            break;
+        case 5:
+            setList(s.power, v, kConfigListEntries[5]);
+            break;
+        case 6:
+            s.shortCircuit = v != 0;
+            break;
+        case 7:
+            s.overVoltage = v != 0;
+            break;
+        case 8:
+            s.dApple = v != 0;
+            break;
+        case 9:
+            s.acApple = v != 0;
+            break;
+        case 10:
+            setList(s.qcClass, v, kConfigListEntries[10]);
+            break;
+        case 11:
+            setList(s.cableCompensation, v, kConfigListEntries[11]);
+            break;
+        case 12:
+            setList(s.powerSave, v, kConfigListEntries[12]);
+            break;
+        default:
+            break;
         }
         ++index;
         comma = text.find(',');
@@ -119,7 +157,9 @@ std::optional<CustomPdo> parsePdoText(std::string_view text, Reporter& reporter)
         }
     }
     const int items = static_cast<int>(units.size() / 3);
-    auto item = [&](int j) { return hexTextValue(utf8FromUnits(units.substr(static_cast<std::size_t>(3 * j), 2))); };
+    auto item = [&](int j) {
+        return hexTextValue(utf8FromUnits(units.substr(static_cast<std::size_t>(3 * j), 2)));
+    };
     const int count = item(0);
     if (count != items - 2) {
         pdoFailure(reporter, kPdoMalformed);
@@ -131,14 +171,16 @@ std::optional<CustomPdo> parsePdoText(std::string_view text, Reporter& reporter)
     }
     CustomPdo pdo;
     pdo.count = count;
-    for (int j = 0; j < items; ++j) pdo.bytes[static_cast<std::size_t>(j)] = low8(item(j));
+    for (int j = 0; j < items; ++j)
+        pdo.bytes[static_cast<std::size_t>(j)] = low8(item(j));
     return pdo;
 }
 
 int pdoFreeSpace(const image::ImageBuffers& buffers) {
     const std::uint8_t* p = buffers.programArea() + kPdoOffset;
     int n = 0;
-    while (n < kPdoMaxBytes && p[n] == 0xFF) ++n;
+    while (n < kPdoMaxBytes && p[n] == 0xFF)
+        ++n;
     return n;
 }
 

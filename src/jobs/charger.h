@@ -36,7 +36,8 @@ struct ChargerSelections {
 
 inline constexpr int kConfigListValues = 13;
 // Entry counts of the lists in ConfigList order; 0 marks a check box.
-inline constexpr std::array<int, kConfigListValues> kConfigListEntries = {4, 4, 0, 4, 4, 8, 0, 0, 0, 0, 3, 4, 4};
+inline constexpr std::array<int, kConfigListValues> kConfigListEntries = {4, 4, 0, 4, 4, 8, 0,
+                                                                          0, 0, 0, 3, 4, 4};
 
 // The 13 values in ConfigList order.
 std::array<int, kConfigListValues> configListValues(const ChargerSelections& s);

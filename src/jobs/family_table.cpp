@@ -63,9 +63,13 @@ constexpr std::array<JobFamily, chips::kFamilyCount> kFamilies = {{
 
 } // namespace
 
-const JobFamily& jobFamily(chips::Family f) { return kFamilies[static_cast<std::size_t>(chips::familyIndex(f))]; }
+const JobFamily& jobFamily(chips::Family f) {
+    return kFamilies[static_cast<std::size_t>(chips::familyIndex(f))];
+}
 
-std::span<const JobFamily> jobFamilies() { return kFamilies; }
+std::span<const JobFamily> jobFamilies() {
+    return kFamilies;
+}
 
 JobLayout jobLayout(const JobFamily& family, int imageLength) {
     JobLayout out;
@@ -95,12 +99,18 @@ JobLayout jobLayout(const JobFamily& family, int imageLength) {
 
 BlockKind blockKind(const JobFamily& family, bool hwVersionSeen) {
     switch (family.block) {
-    case BlockType::None: return BlockKind::None;
-    case BlockType::ShortOrLong: return hwVersionSeen ? BlockKind::Long : BlockKind::Short;
-    case BlockType::Short: return BlockKind::Short;
-    case BlockType::Long: return BlockKind::Long;
-    case BlockType::Params39F: return BlockKind::F39;
-    case BlockType::Charger: return BlockKind::Charger;
+    case BlockType::None:
+        return BlockKind::None;
+    case BlockType::ShortOrLong:
+        return hwVersionSeen ? BlockKind::Long : BlockKind::Short;
+    case BlockType::Short:
+        return BlockKind::Short;
+    case BlockType::Long:
+        return BlockKind::Long;
+    case BlockType::Params39F:
+        return BlockKind::F39;
+    case BlockType::Charger:
+        return BlockKind::Charger;
     }
     return BlockKind::None;
 }
@@ -144,7 +154,8 @@ std::vector<std::string> validateFamilyTable() {
         if (f.customPdo && (f.kind != JobKind::Charger || f.programBytes < kPdoOffset + kPdoMaxBytes))
             problems.push_back(name + ": PDO table outside its program part");
         const bool is39F = f.block == BlockType::Params39F;
-        if (!is39F && (f.select32M || f.select32MAlt)) problems.push_back(name + ": 32M flags without the 39F block");
+        if (!is39F && (f.select32M || f.select32MAlt))
+            problems.push_back(name + ": 32M flags without the 39F block");
         if (f.config == ConfigSource::None) problems.push_back(name + ": no configuration source");
     }
     return problems;
@@ -152,22 +163,32 @@ std::vector<std::string> validateFamilyTable() {
 
 std::string_view variantName(TransferVariant v) {
     switch (v) {
-    case TransferVariant::Plain: return "plain";
-    case TransferVariant::Paged: return "paged";
-    case TransferVariant::OfflineBlock: return "offline-block";
-    case TransferVariant::Eeprom: return "eeprom";
-    case TransferVariant::UserData: return "user-data";
+    case TransferVariant::Plain:
+        return "plain";
+    case TransferVariant::Paged:
+        return "paged";
+    case TransferVariant::OfflineBlock:
+        return "offline-block";
+    case TransferVariant::Eeprom:
+        return "eeprom";
+    case TransferVariant::UserData:
+        return "user-data";
     }
     return "plain";
 }
 
 std::string_view blockName(BlockKind b) {
     switch (b) {
-    case BlockKind::Short: return "short";
-    case BlockKind::Long: return "long";
-    case BlockKind::F39: return "39F";
-    case BlockKind::Charger: return "charger";
-    case BlockKind::None: break;
+    case BlockKind::Short:
+        return "short";
+    case BlockKind::Long:
+        return "long";
+    case BlockKind::F39:
+        return "39F";
+    case BlockKind::Charger:
+        return "charger";
+    case BlockKind::None:
+        break;
     }
     return "none";
 }

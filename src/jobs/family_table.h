@@ -30,7 +30,7 @@ enum class BlockType : std::uint8_t {
     None,
     ShortOrLong, // long when the programmer has reported its hardware version on this link
     Short,
-    Long,        // always the long block (head and clockIndex only)
+    Long, // always the long block (head and clockIndex only)
     Params39F,
     Charger,
 };
@@ -59,14 +59,14 @@ struct JobFamily {
     image::CrcForm cksum;
     TransferVariant transfer;
     LengthRule length;
-    bool fastClockCal; // the "13.56" families write fastClockCal in the short block
-    bool eepromSide;   // may send EEPROM data ahead of the chip image
-    bool factorySide;  // may send factory data ahead of the chip image
-    bool customPdo;    // places the custom PDO table at 0x3FE0
-    bool select32M;    // JobParams39F byte 0x2F
-    bool select32MAlt; // JobParams39F byte 0x33
-    std::uint16_t shortCode; // chip code in every block but the long one
-    std::uint16_t longCode;  // chip code in the long block
+    bool fastClockCal;             // the "13.56" families write fastClockCal in the short block
+    bool eepromSide;               // may send EEPROM data ahead of the chip image
+    bool factorySide;              // may send factory data ahead of the chip image
+    bool customPdo;                // places the custom PDO table at 0x3FE0
+    bool select32M;                // JobParams39F byte 0x2F
+    bool select32MAlt;             // JobParams39F byte 0x33
+    std::uint16_t shortCode;       // chip code in every block but the long one
+    std::uint16_t longCode;        // chip code in the long block
     std::string_view variantModel; // a model of the family whose chip code differs outside the long block
     std::uint16_t variantCode;
 };
@@ -75,12 +75,12 @@ struct JobFamily {
 const JobFamily& jobFamily(chips::Family f);
 std::span<const JobFamily> jobFamilies();
 
-inline constexpr int kTailBytes = 130;      // 128 bytes of configuration words and block, then the check word
-inline constexpr int kBlockOffset = 0x40;   // from N
-inline constexpr int kCheckOffset = 0x80;   // from N
-inline constexpr int kSkipOffset = 0x50;    // from N: the skip start s of the CKSUM forms
-inline constexpr int kPageBytes = 8192;     // page of the paged transfer
-inline constexpr int kPdoOffset = 0x3FE0;   // custom PDO table in the program part
+inline constexpr int kTailBytes = 130;    // 128 bytes of configuration words and block, then the check word
+inline constexpr int kBlockOffset = 0x40; // from N
+inline constexpr int kCheckOffset = 0x80; // from N
+inline constexpr int kSkipOffset = 0x50;  // from N: the skip start s of the CKSUM forms
+inline constexpr int kPageBytes = 8192;   // page of the paged transfer
+inline constexpr int kPdoOffset = 0x3FE0; // custom PDO table in the program part
 inline constexpr int kPdoMaxBytes = 32;
 
 // Sizes of the parameter blocks on the wire.
@@ -93,7 +93,7 @@ inline constexpr int kChargerBlockBytes = 44;
 struct JobLayout {
     int programBytes = 0; // N (raw: L)
     int copyBytes = 0;
-    int length = 0;       // bytes sent
+    int length = 0; // bytes sent
     TransferVariant variant = TransferVariant::Plain;
     bool hasCheckWord = false; // at N + 0x80, over the first N + 0x80 bytes
 };

@@ -17,14 +17,28 @@ constexpr std::string_view kTwoDigits = "请输入两位数据!";
 constexpr std::string_view kCommaEnd = "请输入','结束符";
 constexpr char16_t kFullWidthComma = 0xFF0C;
 
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool isHex(char16_t c) { return isDigit(c) || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
-char16_t upper(char16_t c) { return c >= u'a' && c <= u'f' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+bool isHex(char16_t c) {
+    return isDigit(c) || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+}
+char16_t upper(char16_t c) {
+    return c >= u'a' && c <= u'f' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
 
-CharVerdict accept(char16_t c) { return {Action::Accept, c, {}}; }
-CharVerdict acceptUpper(char16_t c) { return {Action::AcceptUpper, upper(c), {}}; }
-CharVerdict drop() { return {Action::Drop, 0, {}}; }
-CharVerdict refuse(std::string_view text) { return {Action::Refuse, 0, text}; }
+CharVerdict accept(char16_t c) {
+    return {Action::Accept, c, {}};
+}
+CharVerdict acceptUpper(char16_t c) {
+    return {Action::AcceptUpper, upper(c), {}};
+}
+CharVerdict drop() {
+    return {Action::Drop, 0, {}};
+}
+CharVerdict refuse(std::string_view text) {
+    return {Action::Refuse, 0, text};
+}
 
 // Widgets may report a reversed or stale selection; keep positions inside the text.
 void normalise(std::u16string_view text, int& s, int& e) {
@@ -38,11 +52,13 @@ void normalise(std::u16string_view text, int& s, int& e) {
 // beyond the range any caller compares with.
 std::int64_t leadingValue(std::u16string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && (t[i] == u' ' || (t[i] >= 9 && t[i] <= 13))) ++i;
+    while (i < t.size() && (t[i] == u' ' || (t[i] >= 9 && t[i] <= 13)))
+        ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) negative = t[i++] == u'-';
     std::int64_t v = 0;
-    for (; i < t.size() && isDigit(t[i]); ++i) v = std::min<std::int64_t>(v * 10 + (t[i] - u'0'), 1'000'000'000'000);
+    for (; i < t.size() && isDigit(t[i]); ++i)
+        v = std::min<std::int64_t>(v * 10 + (t[i] - u'0'), 1'000'000'000'000);
     return negative ? -v : v;
 }
 
@@ -99,10 +115,14 @@ CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char
 CharVerdict myEditCharRule(int controlId, std::u16string_view text, int selStart, int selEnd, char16_t ch) {
     normalise(text, selStart, selEnd);
     switch (controlId) {
-    case kFieldCheckCode: return checkCodeRule(text, selStart, selEnd, ch);
-    case kFieldFirmwareVersion: return firmwareVersionRule(text, selStart, selEnd, ch);
-    case kFieldCustomPdo: return customPdoRule(text, selStart, selEnd, ch);
-    default: return drop();
+    case kFieldCheckCode:
+        return checkCodeRule(text, selStart, selEnd, ch);
+    case kFieldFirmwareVersion:
+        return firmwareVersionRule(text, selStart, selEnd, ch);
+    case kFieldCustomPdo:
+        return customPdoRule(text, selStart, selEnd, ch);
+    default:
+        return drop();
     }
 }
 

@@ -25,8 +25,8 @@ struct CharVerdict {
         Refuse,      // ignore it and show a balloon tip: title "提示", `balloon`, information icon
     };
     Action action = Action::Drop;
-    char16_t ch = 0;              // the character to insert for Accept and AcceptUpper
-    std::string_view balloon;     // UTF-8, for Refuse
+    char16_t ch = 0;          // the character to insert for Accept and AcceptUpper
+    std::string_view balloon; // UTF-8, for Refuse
 };
 
 // The voltage field keeps at most 5 characters: a longer text is cut to its first 5 (4 when the

@@ -24,7 +24,9 @@ struct RunValues {
     int freqIndex = 0;
 };
 
-std::uint16_t low16(int v) { return static_cast<std::uint16_t>(static_cast<unsigned>(v) & 0xFFFF); }
+std::uint16_t low16(int v) {
+    return static_cast<std::uint16_t>(static_cast<unsigned>(v) & 0xFFFF);
+}
 
 std::vector<std::uint8_t> copyOf(const std::uint8_t* p, int count) {
     return std::vector<std::uint8_t>(p, p + std::max(count, 0));
@@ -41,14 +43,15 @@ void copyWords(std::uint8_t* dst, const std::uint8_t* src, int bytes, bool mask1
 
 // EEPROM and factory data go ahead of the chip image. Each file is loaded into programArea (the
 // image check refills it afterwards) and captured at once into its own request.
-void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const JobContext& ctx, ImageBuffers& buffers,
-                          Reporter& reporter, JobResult& r) {
+void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const JobContext& ctx,
+                          ImageBuffers& buffers, Reporter& reporter, JobResult& r) {
     if (family.eepromSide && in.eepromProgramming &&
         image::loadRawImage(in.eepromPath, buffers, reporter, image::RawCaller::Eeprom)) {
         if (ctx.linkOpen) {
             TransferRequest t;
             t.variant = TransferVariant::Eeprom;
-            t.bytes = copyOf(buffers.programArea(), std::min<int>(buffers.rawLength, image::kProgramAreaSize));
+            t.bytes =
+                copyOf(buffers.programArea(), std::min<int>(buffers.rawLength, image::kProgramAreaSize));
             r.transfers.push_back(std::move(t));
         } else {
             reporter.eventLog(kLinkClosed);
@@ -96,8 +99,8 @@ std::optional<RunValues> storeRunValues(const JobInputs& in, bool checkVoltage, 
 }
 
 std::vector<std::uint8_t> buildBlock(const JobFamily& family, BlockKind kind, const chips::ModelRow& model,
-                                     const JobInputs& in, std::string_view imagePath, const image::ImageState& state,
-                                     const RunValues& v) {
+                                     const JobInputs& in, std::string_view imagePath,
+                                     const image::ImageState& state, const RunValues& v) {
     BlockHead head;
     head.freqIndex = low16(v.freqIndex);
     head.chipCode = chipCode(family, model.model, kind);
@@ -122,7 +125,8 @@ std::vector<std::uint8_t> buildBlock(const JobFamily& family, BlockKind kind, co
             p.eepromInitMillivolts = decimalTextValue16(in.eepromVoltageText);
         }
         // The built-in families send only the head; the 39F families add the clock.
-        if (family.kind == JobKind::Bits14 || family.kind == JobKind::F39) p.clockIndex = low16(in.clockIndex);
+        if (family.kind == JobKind::Bits14 || family.kind == JobKind::F39)
+            p.clockIndex = low16(in.clockIndex);
         if (family.kind == JobKind::Bits14) p.imageName = imageName(imagePath);
         const auto b = serialize(p);
         return {b.begin(), b.end()};
@@ -147,13 +151,15 @@ std::vector<std::uint8_t> buildBlock(const JobFamily& family, BlockKind kind, co
         writeHead(b, head);
         return {b.begin(), b.end()};
     }
-    case BlockKind::None: break;
+    case BlockKind::None:
+        break;
     }
     return {};
 }
 
 std::uint16_t checkValue(image::CrcForm form, const std::uint8_t* data, int count, int skipStart) {
-    return image::maskedImageCrc(data, static_cast<std::size_t>(count), form, static_cast<std::size_t>(skipStart));
+    return image::maskedImageCrc(data, static_cast<std::size_t>(count), form,
+                                 static_cast<std::size_t>(skipStart));
 }
 
 void prepareRaw(const JobFamily& family, const JobLayout& layout, const JobInputs& in, const JobContext& ctx,
@@ -167,7 +173,8 @@ void prepareRaw(const JobFamily& family, const JobLayout& layout, const JobInput
     auto& ti = state.buffers.transferImage;
     std::copy_n(state.buffers.programArea(), count, ti.begin());
     // The UID and voltage are stored and checked, but the raw image carries no block.
-    if (!storeRunValues(in, voltageCheckApplies(family, BlockKind::None, in.autoVoltage), settings, reporter, r))
+    if (!storeRunValues(in, voltageCheckApplies(family, BlockKind::None, in.autoVoltage), settings, reporter,
+                        r))
         return;
     r.cksum = image::imageCrc(ti.data(), static_cast<std::size_t>(count));
     r.cksumText = strfmt("CKSUM: 0x%04x", *r.cksum);
@@ -180,8 +187,9 @@ void prepareRaw(const JobFamily& family, const JobLayout& layout, const JobInput
     r.code = kJobPrepared;
 }
 
-void prepareChipImage(const JobFamily& family, const JobLayout& layout, const JobInputs& in, const JobContext& ctx,
-                      image::ImageState& state, Settings& settings, Reporter& reporter, JobResult& r) {
+void prepareChipImage(const JobFamily& family, const JobLayout& layout, const JobInputs& in,
+                      const JobContext& ctx, image::ImageState& state, Settings& settings, Reporter& reporter,
+                      JobResult& r) {
     if (layout.variant == TransferVariant::Paged) {
         if (auto refusal = pagedLengthError(layout.length)) {
             reporter.eventLog(*refusal);
@@ -196,13 +204,19 @@ void prepareChipImage(const JobFamily& family, const JobLayout& layout, const Jo
 
     copyWords(ti, buf.programArea(), layout.copyBytes, mask14);
     switch (family.config) {
-    case ConfigSource::ProgramArea4000: copyWords(ti + n, buf.programArea() + 0x4000, 128, mask14); break;
-    case ConfigSource::ConfigBlock: copyWords(ti + n, buf.configBlock(), 128, mask14); break;
+    case ConfigSource::ProgramArea4000:
+        copyWords(ti + n, buf.programArea() + 0x4000, 128, mask14);
+        break;
+    case ConfigSource::ConfigBlock:
+        copyWords(ti + n, buf.configBlock(), 128, mask14);
+        break;
     case ConfigSource::ProgramArea1000: // EP39F08: its words at 0x1000 are part of the program copy
-    case ConfigSource::None: break;
+    case ConfigSource::None:
+        break;
     }
 
-    const auto values = storeRunValues(in, voltageCheckApplies(family, r.block, in.autoVoltage), settings, reporter, r);
+    const auto values =
+        storeRunValues(in, voltageCheckApplies(family, r.block, in.autoVoltage), settings, reporter, r);
     if (!values) return;
 
     const auto block = buildBlock(family, r.block, *ctx.model, in, ctx.imagePath, state, *values);
@@ -214,7 +228,8 @@ void prepareChipImage(const JobFamily& family, const JobLayout& layout, const Jo
     }
 
     const int covered = n + kCheckOffset;
-    const auto checkForm = family.check == CheckForm::BlankWords ? image::CrcForm::BlankWords : image::CrcForm::Plain;
+    const auto checkForm =
+        family.check == CheckForm::BlankWords ? image::CrcForm::BlankWords : image::CrcForm::Plain;
     const std::uint16_t check = checkValue(checkForm, ti, covered, 0);
     writeLe16(ti + covered, check);
     r.checkWord = check;

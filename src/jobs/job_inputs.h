@@ -16,25 +16,25 @@ struct JobInputs {
     int frequencyIndex = 6;                 // 1045, 0-8 or -1
     bool autoVoltage = false;               // 1065
     // General settings page.
-    int firmwareIndex = 2;                  // "选择烧录固件" 1060, -1: none
-    bool calSlosc = true;                   // "SLOSC" 1061
-    bool calEeprom = true;                  // "EEPROM" 1062
-    bool calOp = false;                     // "OP" 1063
-    std::string eepromVoltageText = "0";    // "设置EEPROM初始化电压" 1064
-    int clockIndex = 0;                     // "Clock频率" 1092
-    std::string clockPinText;               // "CKOE" 1093
-    bool eepromProgramming = false;         // "EEPROM烧录" 1065
-    std::string eepromPath;                 // current EEPROM file
-    bool select32M = false;                 // "选择32M主频" 1068
-    bool fastClock = false;                 // "校准主频(13.56)" 1069
+    int firmwareIndex = 2;               // "选择烧录固件" 1060, -1: none
+    bool calSlosc = true;                // "SLOSC" 1061
+    bool calEeprom = true;               // "EEPROM" 1062
+    bool calOp = false;                  // "OP" 1063
+    std::string eepromVoltageText = "0"; // "设置EEPROM初始化电压" 1064
+    int clockIndex = 0;                  // "Clock频率" 1092
+    std::string clockPinText;            // "CKOE" 1093
+    bool eepromProgramming = false;      // "EEPROM烧录" 1065
+    std::string eepromPath;              // current EEPROM file
+    bool select32M = false;              // "选择32M主频" 1068
+    bool fastClock = false;              // "校准主频(13.56)" 1069
     // Factory configuration page.
-    bool factoryData = false;               // "出厂信息" 1065
-    std::string factoryPath;                // current factory file
-    std::string factoryListText;            // text of the factory file list 1107
-    bool eraseFull = true;                  // "Erase Full Chip" 1109
-    bool eraseSectors = false;              // "Erase Sectors" 1110
-    bool eraseNone = false;                 // "Do not Erase" 1111
-    std::string startAddressText = "1F00";  // field after "0x" 1113
+    bool factoryData = false;              // "出厂信息" 1065
+    std::string factoryPath;               // current factory file
+    std::string factoryListText;           // text of the factory file list 1107
+    bool eraseFull = true;                 // "Erase Full Chip" 1109
+    bool eraseSectors = false;             // "Erase Sectors" 1110
+    bool eraseNone = false;                // "Do not Erase" 1111
+    std::string startAddressText = "1F00"; // field after "0x" 1113
     // Configuration-word list page.
     ChargerSelections charger;
 };

@@ -16,11 +16,16 @@ namespace {
 using image::writeLe16;
 
 void writeLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -33,17 +38,20 @@ int hexDigit(char c) {
 // notation (no "inf", "nan" or hex floats) and independent of the process locale.
 double leadingDecimal(std::string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && isBlank(t[i])) ++i;
+    while (i < t.size() && isBlank(t[i]))
+        ++i;
     std::string number;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
         if (t[i] == '-') number.push_back('-');
         ++i;
     }
     std::size_t mantissaDigits = 0;
-    while (i < t.size() && isDigit(t[i])) number.push_back(t[i++]), ++mantissaDigits;
+    while (i < t.size() && isDigit(t[i]))
+        number.push_back(t[i++]), ++mantissaDigits;
     if (i < t.size() && t[i] == '.') {
         number.push_back(t[i++]);
-        while (i < t.size() && isDigit(t[i])) number.push_back(t[i++]), ++mantissaDigits;
+        while (i < t.size() && isDigit(t[i]))
+            number.push_back(t[i++]), ++mantissaDigits;
     }
     if (mantissaDigits == 0) return 0.0;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
@@ -51,7 +59,8 @@ double leadingDecimal(std::string_view t) {
         std::string exponent = "e";
         if (j < t.size() && (t[j] == '+' || t[j] == '-')) exponent.push_back(t[j++]);
         if (j < t.size() && isDigit(t[j])) {
-            while (j < t.size() && isDigit(t[j])) exponent.push_back(t[j++]);
+            while (j < t.size() && isDigit(t[j]))
+                exponent.push_back(t[j++]);
             if (exponent[1] == '+') exponent.erase(1, 1);
             number += exponent;
         }
@@ -93,7 +102,8 @@ std::array<std::uint8_t, 64> serialize(const JobParamsLong& p) {
     writeLe16(&b[0x20], p.calibrationSelect);
     writeLe16(&b[0x22], p.firmwareSelect);
     writeLe16(&b[0x24], p.autoVoltage);
-    for (std::size_t i = 0; i < p.imageName.size(); ++i) b[0x26 + i] = p.imageName[i];
+    for (std::size_t i = 0; i < p.imageName.size(); ++i)
+        b[0x26 + i] = p.imageName[i];
     writeLe16(&b[0x3C], p.eepromInitMillivolts);
     writeLe16(&b[0x3E], p.clockIndex);
     return b;
@@ -106,7 +116,8 @@ std::array<std::uint8_t, 52> serialize(const JobParams39F& p) {
     writeLe32(&b[0x08], p.uidStep);
     writeLe16(&b[0x0C], p.supplyMillivolts);
     writeLe16(&b[0x2A], p.clockIndex);
-    for (std::size_t i = 0; i < p.clockOutPin.size(); ++i) b[0x2C + i] = p.clockOutPin[i];
+    for (std::size_t i = 0; i < p.clockOutPin.size(); ++i)
+        b[0x2C + i] = p.clockOutPin[i];
     b[0x2F] = p.select32M;
     writeLe16(&b[0x30], p.imageLength);
     b[0x32] = p.eraseMode;
@@ -116,7 +127,8 @@ std::array<std::uint8_t, 52> serialize(const JobParams39F& p) {
 
 std::uint32_t uidTextValue(std::string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && isBlank(t[i])) ++i;
+    while (i < t.size() && isBlank(t[i]))
+        ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
     // "0x" is a prefix only when a hex digit follows; otherwise the "0" is the number.
@@ -148,7 +160,8 @@ SupplyVoltage supplyVoltage(std::string_view text) {
     const double mv = std::trunc(static_cast<double>(f) * 1000.0 - 2.0);
     if (!std::isfinite(mv) || std::fabs(mv) >= 9.2e18) {
         out.finite = false;
-        out.millivolts = mv < 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+        out.millivolts =
+            mv < 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
         out.wire = 0;
         return out;
     }
@@ -182,14 +195,16 @@ std::array<std::uint8_t, 22> imageName(std::string_view path) {
     const std::u16string units = utf16Units(name);
     std::array<std::uint8_t, 22> out;
     out.fill('*');
-    for (std::size_t i = 0; i < out.size() && i < units.size(); ++i) out[i] = static_cast<std::uint8_t>(units[i] & 0xFF);
+    for (std::size_t i = 0; i < out.size() && i < units.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(units[i] & 0xFF);
     return out;
 }
 
 std::array<std::uint8_t, 3> clockOutPin(std::string_view pinText) {
     const std::u16string units = utf16Units(pinText);
     std::array<std::uint8_t, 3> out{};
-    for (std::size_t i = 0; i < out.size() && i < units.size(); ++i) out[i] = static_cast<std::uint8_t>(units[i] & 0xFF);
+    for (std::size_t i = 0; i < out.size() && i < units.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(units[i] & 0xFF);
     return out;
 }
 

@@ -21,12 +21,16 @@ std::u16string utf16Units(std::string_view utf8) {
             char32_t v = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
             bool good = i + len <= n;
             for (std::size_t k = 1; good && k < len; ++k) {
-                if ((p[i + k] & 0xC0) != 0x80) good = false;
-                else v = (v << 6) | (p[i + k] & 0x3F);
+                if ((p[i + k] & 0xC0) != 0x80)
+                    good = false;
+                else
+                    v = (v << 6) | (p[i + k] & 0x3F);
             }
             const char32_t minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-            if (good && v >= minimum && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF)) cp = v;
-            else len = 1;
+            if (good && v >= minimum && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF))
+                cp = v;
+            else
+                len = 1;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -33,11 +33,14 @@ Outcome checksum(std::vector<std::string> args) {
 std::string image(std::uint8_t otpMode = 0xF) {
     HexBuilder h;
     h.data(0, pattern(0x40));
-    h.upper(0x0030).data(0, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, static_cast<std::uint8_t>(0xF0 | otpMode), 0xFF, 0xFF, 0xFF});
+    h.upper(0x0030).data(
+        0, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, static_cast<std::uint8_t>(0xF0 | otpMode), 0xFF, 0xFF, 0xFF});
     return h.text();
 }
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 TEST(ChecksumCommand, PrintsTheLogAndTheChecksumLabel) {
     const std::string path = writeTempFile("demo.hex", image());
@@ -58,14 +61,19 @@ TEST(ChecksumCommand, JsonNamesLayoutVariantAndBlock) {
         std::vector<std::string> args;
         std::vector<std::string> parts;
     } rows[] = {
-        {{"--model", "EP27C42"}, {"\"family\": \"EP27C42\"", "\"result\": 0", "\"length\": 8322", "\"variant\": \"plain\"", "\"block\": \"short\""}},
+        {{"--model", "EP27C42"},
+         {"\"family\": \"EP27C42\"", "\"result\": 0", "\"length\": 8322", "\"variant\": \"plain\"",
+          "\"block\": \"short\""}},
         {{"--model", "EP27C42", "--long-block"}, {"\"block\": \"long\""}},
         {{"--model", "LN2058"}, {"\"family\": \"EP39F08\"", "\"block\": \"39F\"", "\"length\": 8322"}},
         {{"--model", "EP3901"}, {"\"length\": 32898", "\"variant\": \"paged\""}},
         {{"--model", "EP39H02"}, {"\"block\": \"charger\"", "\"length\": 24706", "\"variant\": \"paged\""}},
-        {{"--model", "EP8505"}, {"\"variant\": \"offline-block\"", "\"block\": \"none\"", "\"checkWord\": null"}},
-        {{"--model", "EP27C42", "--voltage", "2.9"}, {"\"result\": -2", "\"cksum\": null", "请在校准信息栏上输入烧录器实测4.5V电压实测值！"}},
-        {{"--model", "EP39H01", "--pdo", "03,A1,5F,3C,"}, {"\"result\": -3", "输入的PDO数据存在异常，请检查"}},
+        {{"--model", "EP8505"},
+         {"\"variant\": \"offline-block\"", "\"block\": \"none\"", "\"checkWord\": null"}},
+        {{"--model", "EP27C42", "--voltage", "2.9"},
+         {"\"result\": -2", "\"cksum\": null", "请在校准信息栏上输入烧录器实测4.5V电压实测值！"}},
+        {{"--model", "EP39H01", "--pdo", "03,A1,5F,3C,"},
+         {"\"result\": -3", "输入的PDO数据存在异常，请检查"}},
     };
     for (const auto& r : rows) {
         auto args = r.args;
@@ -73,15 +81,16 @@ TEST(ChecksumCommand, JsonNamesLayoutVariantAndBlock) {
         args.push_back("--json");
         const Outcome out = checksum(args);
         EXPECT_EQ(out.code, has(out.out, "\"result\": 0") ? 0 : 2) << out.out;
-        for (const auto& part : r.parts) EXPECT_TRUE(has(out.out, part)) << part << " in " << out.out;
+        for (const auto& part : r.parts)
+            EXPECT_TRUE(has(out.out, part)) << part << " in " << out.out;
     }
 }
 
 TEST(ChecksumCommand, OutWritesThePreparedChipImage) {
     const std::string path = writeTempFile("demo.hex", image());
     const std::string outPath = ::testing::TempDir() + "kelvor_checksum_out.bin";
-    const Outcome r = checksum({"--model", "EP39F022", path, "--clock-pin", "PB3", "--erase", "sectors", "--out", outPath,
-                            "--json"});
+    const Outcome r = checksum({"--model", "EP39F022", path, "--clock-pin", "PB3", "--erase", "sectors",
+                                "--out", outPath, "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     std::ifstream in(outPath, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -99,7 +108,8 @@ TEST(ChecksumCommand, BadImageAndClosedLinkAreReported) {
     EXPECT_FALSE(has(missing.out, "CKSUM"));
 
     std::string text = image();
-    for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, "\n");
+    for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;)
+        text.replace(p, 2, "\n");
     EXPECT_EQ(checksum({"--model", "EP39F02", writeTempFile("lf.hex", text)}).code, 2);
 
     const std::string path = writeTempFile("demo.hex", image());

@@ -29,10 +29,10 @@ TEST(ConfigList, RestoreFollowsTheCommaTerminatedRule) {
         int icName, icNameChk, ocp;
         bool printSwitch;
     } rows[] = {
-        {"1,2,3", 2, 2, 1, true},            // last value has no comma; IC_NAME_CHK's value sets both
+        {"1,2,3", 2, 2, 1, true}, // last value has no comma; IC_NAME_CHK's value sets both
         {"1,2,0,", 2, 2, 1, false},
-        {",1,2,", 0, 0, 1, true},            // a leading comma yields nothing
-        {"3,3,1,7,", 3, 3, -1, true},        // OCP has 4 entries: 7 selects none
+        {",1,2,", 0, 0, 1, true},                          // a leading comma yields nothing
+        {"3,3,1,7,", 3, 3, -1, true},                      // OCP has 4 entries: 7 selects none
         {"0,0,1,2,3,1,1,1,0,0,1,1,2,9,9,", 0, 0, 2, true}, // values past 12 ignored
     };
     for (const auto& r : rows) {
@@ -60,7 +60,8 @@ TEST(ChargerBlock, PlacesEachSelectionForBothFamilies) {
     const auto h01 = buildChargerBlock(chips::Family::EP39H01, s);
     const std::array<std::uint8_t, 14> expect01 = {2, 2, 1, 1, 3, 1, 1, 1, 1, 0, 0xFF, 1, 0, 2};
     EXPECT_TRUE(std::equal(expect01.begin(), expect01.end(), h01.begin() + 0x1C));
-    for (int i = 0; i < 0x1C; ++i) EXPECT_EQ(h01[i], 0) << i; // the job adds the head
+    for (int i = 0; i < 0x1C; ++i)
+        EXPECT_EQ(h01[i], 0) << i; // the job adds the head
 
     s.shortCircuit = true;
     s.overVoltage = false;
@@ -83,12 +84,14 @@ struct PdoCase {
 TEST(PdoText, ParsesOrRefusesWithItsMessage) {
     const std::string items30 = [] {
         std::string t = "1E,00,";
-        for (int i = 0; i < 30; ++i) t += "AB,";
+        for (int i = 0; i < 30; ++i)
+            t += "AB,";
         return t;
     }();
     const std::string items31 = [] {
         std::string t = "1F,00,";
-        for (int i = 0; i < 31; ++i) t += "AB,";
+        for (int i = 0; i < 31; ++i)
+            t += "AB,";
         return t;
     }();
     const PdoCase rows[] = {
@@ -159,7 +162,8 @@ TEST_F(PdoPlacement, RefusesWhenTheImageUsesTheSpace) {
 
 TEST_F(PdoPlacement, ThirtyItemsNeedAll32BytesFree) {
     selections.pdoText = "1E,00,";
-    for (int i = 0; i < 30; ++i) selections.pdoText += "AB,";
+    for (int i = 0; i < 30; ++i)
+        selections.pdoText += "AB,";
     EXPECT_EQ(pdoFreeSpace(*buffers), 32);
     EXPECT_TRUE(placeCustomPdo(selections, *buffers, reporter));
     buffers->programArea()[0x3FFF] = 0;

@@ -58,7 +58,8 @@ TEST(FamilyTable, ChipCodesFollowModelAndBlock) {
         {Family::EP406, "EP406", BlockKind::Short, 0x006A},
         {Family::EP39F003, "EP39F003", BlockKind::F39, 0x9F06},
     };
-    for (const auto& r : rows) EXPECT_EQ(chipCode(jobFamily(r.family), r.model, r.block), r.code) << r.model;
+    for (const auto& r : rows)
+        EXPECT_EQ(chipCode(jobFamily(r.family), r.model, r.block), r.code) << r.model;
 }
 
 TEST(PagedLength, OnlyWholePagesPass) {

@@ -34,8 +34,8 @@ void expectRows(int control, std::initializer_list<Typed> rows) {
     for (const auto& r : rows) {
         const CharVerdict v = control == 0 ? uidCharRule(r.text, r.s, r.e, r.ch)
                                            : myEditCharRule(control, r.text, r.s, r.e, r.ch);
-        const std::string where = "control " + std::to_string(control) + " char " + std::to_string(r.ch) + " at " +
-                                  std::to_string(r.s) + "-" + std::to_string(r.e);
+        const std::string where = "control " + std::to_string(control) + " char " + std::to_string(r.ch) +
+                                  " at " + std::to_string(r.s) + "-" + std::to_string(r.e);
         EXPECT_EQ(v.action, r.action) << where;
         if (r.action == Action::Accept || r.action == Action::AcceptUpper) {
             EXPECT_EQ(v.ch, r.inserted) << where;
@@ -69,18 +69,19 @@ TEST(CheckCodeRule, FourHexDigitsUpperCased) {
 }
 
 TEST(FirmwareVersionRule, KeepsTheValueWithin65535) {
-    expectRows(kFieldFirmwareVersion, {
-                                          {u"6553", 4, 4, u'5', Action::Accept, u'5', ""},
-                                          {u"6553", 4, 4, u'6', Action::Refuse, 0, "取值范围应在0~65535"},
-                                          {u"6553", 0, 0, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
-                                          {u"65535", 4, 5, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
-                                          {u"65535", 4, 5, u'0', Action::Accept, u'0', ""},
-                                          {u"65535", 0, 2, u'9', Action::Accept, u'9', ""}, // longer selection: no check
-                                          {u"-5", 1, 2, u'3', Action::Refuse, 0, "取值范围应在0~65535"},
-                                          {u"12", 2, 2, u'a', Action::Refuse, 0, "输入应在0~9之间"},
-                                          {u"99999999999999999999", 20, 20, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
-                                          {u"12", 2, 2, kBackspace, Action::Accept, kBackspace, ""},
-                                      });
+    expectRows(kFieldFirmwareVersion,
+               {
+                   {u"6553", 4, 4, u'5', Action::Accept, u'5', ""},
+                   {u"6553", 4, 4, u'6', Action::Refuse, 0, "取值范围应在0~65535"},
+                   {u"6553", 0, 0, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
+                   {u"65535", 4, 5, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
+                   {u"65535", 4, 5, u'0', Action::Accept, u'0', ""},
+                   {u"65535", 0, 2, u'9', Action::Accept, u'9', ""}, // longer selection: no check
+                   {u"-5", 1, 2, u'3', Action::Refuse, 0, "取值范围应在0~65535"},
+                   {u"12", 2, 2, u'a', Action::Refuse, 0, "输入应在0~9之间"},
+                   {u"99999999999999999999", 20, 20, u'9', Action::Refuse, 0, "取值范围应在0~65535"},
+                   {u"12", 2, 2, kBackspace, Action::Accept, kBackspace, ""},
+               });
 }
 
 TEST(CustomPdoRule, BuildsTwoDigitItemsEachEndedByAComma) {
@@ -101,7 +102,8 @@ TEST(CustomPdoRule, BuildsTwoDigitItemsEachEndedByAComma) {
 }
 
 TEST(MyEditRule, OtherControlsDropEverything) {
-    for (char16_t c : {u'1', u'A', kBackspace}) EXPECT_EQ(myEditCharRule(1000, u"", 0, 0, c).action, Action::Drop);
+    for (char16_t c : {u'1', u'A', kBackspace})
+        EXPECT_EQ(myEditCharRule(1000, u"", 0, 0, c).action, Action::Drop);
 }
 
 } // namespace

@@ -20,13 +20,15 @@ public:
         for (std::size_t i = 0; i < bytes.size(); i += 16) {
             const std::size_t n = std::min<std::size_t>(16, bytes.size() - i);
             record(static_cast<std::uint16_t>(offset + i), 0x00,
-                   std::vector<std::uint8_t>(bytes.begin() + static_cast<long>(i), bytes.begin() + static_cast<long>(i + n)));
+                   std::vector<std::uint8_t>(bytes.begin() + static_cast<long>(i),
+                                             bytes.begin() + static_cast<long>(i + n)));
         }
         return *this;
     }
     // Type-04 record: 0x0030 selects the configuration area, 0x0000 the program area.
     HexBuilder& upper(std::uint16_t value) {
-        return record(0, 0x04, {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
+        return record(0, 0x04,
+                      {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     }
     HexBuilder& record(std::uint16_t offset, std::uint8_t type, const std::vector<std::uint8_t>& bytes) {
         std::uint8_t sum = static_cast<std::uint8_t>(bytes.size() + (offset >> 8) + (offset & 0xFF) + type);
@@ -55,7 +57,8 @@ private:
 // `count` bytes of a pattern that sets the top bits of some words, so 14-bit masking shows.
 inline std::vector<std::uint8_t> pattern(std::size_t count, std::uint8_t seed = 0x11) {
     std::vector<std::uint8_t> v(count);
-    for (std::size_t i = 0; i < count; ++i) v[i] = static_cast<std::uint8_t>(seed + i * 37);
+    for (std::size_t i = 0; i < count; ++i)
+        v[i] = static_cast<std::uint8_t>(seed + i * 37);
     return v;
 }
 

@@ -20,8 +20,8 @@ using Kind = RecordingReporter::Kind;
 std::string imageWithConfig(std::uint8_t otpMode) {
     HexBuilder h;
     h.data(0x0000, pattern(0x80));
-    h.upper(0x0030).data(0x0000, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, static_cast<std::uint8_t>(0xF0 | otpMode), 0xFF,
-                                  0xFF, 0xFF});
+    h.upper(0x0030).data(0x0000, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                  static_cast<std::uint8_t>(0xF0 | otpMode), 0xFF, 0xFF, 0xFF});
     return h.text();
 }
 
@@ -45,7 +45,9 @@ protected:
         inputsSet = true;
         return in;
     }
-    const std::uint8_t* block(const JobResult& r, int n) const { return r.chipTransfer()->bytes.data() + n + 0x40; }
+    const std::uint8_t* block(const JobResult& r, int n) const {
+        return r.chipTransfer()->bytes.data() + n + 0x40;
+    }
     std::vector<std::string> boxes() const {
         std::vector<std::string> out;
         for (const auto& e : reporter.entries)
@@ -83,9 +85,11 @@ TEST_F(Job, EP27C42ShortBlockLayout) {
     EXPECT_EQ(image::readLe16(&b[8256 + 0x14]), 1);
     EXPECT_EQ(image::readLe16(&b[8256 + 0x18]), 4498);
     EXPECT_EQ(image::readLe16(&b[8256 + 0x1A]), 1);
-    for (int i = 8256 + 0x1C; i < 8288; ++i) EXPECT_EQ(b[i], 0) << i;
+    for (int i = 8256 + 0x1C; i < 8288; ++i)
+        EXPECT_EQ(b[i], 0) << i;
     for (int i = 8288; i < 8320; i += 2)
-        EXPECT_EQ(image::readLe16(&b[i]), image::readLe16(state->buffers.programArea() + 0x4000 + (i - 8192)) & 0x3FFF);
+        EXPECT_EQ(image::readLe16(&b[i]),
+                  image::readLe16(state->buffers.programArea() + 0x4000 + (i - 8192)) & 0x3FFF);
     EXPECT_EQ(image::readLe16(&b[8320]), *r.checkWord);
 }
 
@@ -142,7 +146,8 @@ TEST_F(Job, VoltageTextsAndTheAutoException) {
         const JobResult r = run(row.model);
         EXPECT_EQ(r.code, row.code);
         if (row.code == kJobVoltageRejected) {
-            EXPECT_EQ(boxes(), std::vector<std::string>{"警告! 请在校准信息栏上输入烧录器实测4.5V电压实测值！"});
+            EXPECT_EQ(boxes(),
+                      std::vector<std::string>{"警告! 请在校准信息栏上输入烧录器实测4.5V电压实测值！"});
             EXPECT_EQ(reporter.entries.back().kind, Kind::Window);
             EXPECT_EQ(reporter.entries.back().text, "请在校准信息栏上输入烧录器实测4.5V电压实测值！");
             EXPECT_TRUE(r.transfers.empty());
@@ -208,7 +213,10 @@ TEST_F(Job, EP39F022ClockPinEraseAnd32M) {
 TEST_F(Job, EP39F08LaysOutFor4096AndSendsTheWholeCopy) {
     inputsFor("EP39F08").select32M = true;
     HexBuilder h;
-    h.data(0x0000, pattern(0x40)).data(0x1800, pattern(0x20, 0x77)).upper(0x0030).data(0, {1, 2, 3, 4, 5, 6, 7, 8});
+    h.data(0x0000, pattern(0x40))
+        .data(0x1800, pattern(0x20, 0x77))
+        .upper(0x0030)
+        .data(0, {1, 2, 3, 4, 5, 6, 7, 8});
     state->buffers.transferImage.fill(0xA5); // what an earlier job left
     const JobResult r = run("EP39F08", writeTempFile("f08.hex", h.text()));
     ASSERT_EQ(r.code, kJobPrepared);
@@ -304,12 +312,14 @@ protected:
         i.eepromProgramming = eepromBox;
         i.eepromPath = writeTempFile("ee.bin", eeprom);
         i.factoryData = factoryBox;
-        i.factoryPath = writeTempFile("factory.bin", std::string(static_cast<std::size_t>(factoryBytes), '\x3C'));
+        i.factoryPath =
+            writeTempFile("factory.bin", std::string(static_cast<std::size_t>(factoryBytes), '\x3C'));
         i.factoryListText = i.factoryPath;
     }
     static std::vector<TransferVariant> variants(const JobResult& r) {
         std::vector<TransferVariant> v;
-        for (const auto& t : r.transfers) v.push_back(t.variant);
+        for (const auto& t : r.transfers)
+            v.push_back(t.variant);
         return v;
     }
     std::string eeprom, factory;

@@ -12,7 +12,9 @@
 
 namespace kelvor::chips {
 // Failures name the model, not the row's bytes.
-void PrintTo(const ModelRow& row, std::ostream* os) { *os << row.model; }
+void PrintTo(const ModelRow& row, std::ostream* os) {
+    *os << row.model;
+}
 } // namespace kelvor::chips
 
 namespace kelvor::jobs {
@@ -161,11 +163,13 @@ TEST_P(ModelWalk, PreparesThePublishedLayout) {
         }
 
         const std::size_t covered = static_cast<std::size_t>(e.n + 0x80);
-        const std::uint16_t check = e.blankWordsCheck ? image::maskedImageCrc(bytes.data(), covered, CrcForm::BlankWords)
-                                                      : image::imageCrc(bytes.data(), covered);
+        const std::uint16_t check = e.blankWordsCheck
+                                        ? image::maskedImageCrc(bytes.data(), covered, CrcForm::BlankWords)
+                                        : image::imageCrc(bytes.data(), covered);
         EXPECT_EQ(image::readLe16(bytes.data() + covered), check);
         EXPECT_EQ(r.checkWord, check);
-        EXPECT_EQ(r.cksum, image::maskedImageCrc(bytes.data(), covered, e.cksum, static_cast<std::size_t>(e.n + 0x50)));
+        EXPECT_EQ(r.cksum, image::maskedImageCrc(bytes.data(), covered, e.cksum,
+                                                 static_cast<std::size_t>(e.n + 0x50)));
         EXPECT_EQ(r.cksumText, strfmt("CKSUM: 0x%04x", *r.cksum));
     }
 }
@@ -192,7 +196,8 @@ TEST_P(UidWalk, TheUidReachesTheChipButNotTheOperatorsChecksum) {
 
 std::vector<chips::ModelRow> rowsWithUid() {
     auto rows = walkRows();
-    std::erase_if(rows, [](const auto& r) { return r.family == Family::EP8505 || r.family == Family::EP8505_IN; });
+    std::erase_if(rows,
+                  [](const auto& r) { return r.family == Family::EP8505 || r.family == Family::EP8505_IN; });
     return rows;
 }
 

@@ -13,12 +13,24 @@ TEST(UidTextValue, ReadsLikeStrtoulWithClamp) {
         const char* text;
         std::uint32_t value;
     } rows[] = {
-        {"FFFFFFFF", 0xFFFFFFFFu}, {"12G4", 0x12},         {" 0x1f", 0x1F},        {"-1", 0xFFFFFFFFu},
-        {"-0x10", 0xFFFFFFF0u},    {"", 0},                {"G", 0},               {"0x", 0},
-        {"0xg", 0},                {"+a", 0xA},            {"\t7", 7},             {"123456789", 0xFFFFFFFFu},
-        {"-123456789", 0xFFFFFFFFu}, {"0000000000000001", 1}, {"abcdef", 0xABCDEF},
+        {"FFFFFFFF", 0xFFFFFFFFu},
+        {"12G4", 0x12},
+        {" 0x1f", 0x1F},
+        {"-1", 0xFFFFFFFFu},
+        {"-0x10", 0xFFFFFFF0u},
+        {"", 0},
+        {"G", 0},
+        {"0x", 0},
+        {"0xg", 0},
+        {"+a", 0xA},
+        {"\t7", 7},
+        {"123456789", 0xFFFFFFFFu},
+        {"-123456789", 0xFFFFFFFFu},
+        {"0000000000000001", 1},
+        {"abcdef", 0xABCDEF},
     };
-    for (const auto& r : rows) EXPECT_EQ(uidTextValue(r.text), r.value) << '"' << r.text << '"';
+    for (const auto& r : rows)
+        EXPECT_EQ(uidTextValue(r.text), r.value) << '"' << r.text << '"';
 }
 
 TEST(SupplyVoltage, SubtractsTwoMillivoltsAndTruncates) {
@@ -59,11 +71,12 @@ TEST(HexTextValue, UsesTheStationsDigitRule) {
         const char* text;
         std::int32_t value;
     } rows[] = {
-        {"1F00", 7936}, {"1f00", 7936}, {"", 0}, {"FFFFFFFF", -1}, {"100000000", 0},
-        {"G", 23},       // 'G' - 48
+        {"1F00", 7936},       {"1f00", 7936},   {"", 0},
+        {"FFFFFFFF", -1},     {"100000000", 0}, {"G", 23}, // 'G' - 48
         {" 1", -16 * 16 + 1},
     };
-    for (const auto& r : rows) EXPECT_EQ(hexTextValue(r.text), r.value) << '"' << r.text << '"';
+    for (const auto& r : rows)
+        EXPECT_EQ(hexTextValue(r.text), r.value) << '"' << r.text << '"';
 }
 
 TEST(ImageName, TakesTheFileNamePaddedOrCutTo22) {
@@ -104,9 +117,9 @@ TEST(BlockBytes, FieldsLandAtTheirLittleEndianOffsets) {
     BlockHead head{0x0006, 0x7C42, 0x11223344, 0xA1B2C3D4, 4498};
     JobParams shortBlock{head, 1};
     const auto s = serialize(shortBlock);
-    const std::array<std::uint8_t, 32> expectShort = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x06, 0x00, 0, 0, 0x42, 0x7C,
-                                                      0x44, 0x33, 0x22, 0x11, 0xD4, 0xC3, 0xB2, 0xA1, 0x92, 0x11,
-                                                      0x01, 0x00, 0, 0, 0, 0};
+    const std::array<std::uint8_t, 32> expectShort = {
+        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0x06, 0x00, 0, 0, 0x42, 0x7C,
+        0x44, 0x33, 0x22, 0x11, 0xD4, 0xC3, 0xB2, 0xA1, 0x92, 0x11, 0x01, 0x00, 0, 0, 0,    0};
     EXPECT_EQ(s, expectShort);
 
     JobParamsLong longBlock;
@@ -143,7 +156,8 @@ TEST(BlockBytes, FieldsLandAtTheirLittleEndianOffsets) {
     const auto b = serialize(f);
     const std::array<std::uint8_t, 14> head39 = {0, 0, 0x22, 0xF0, 4, 3, 2, 1, 8, 7, 6, 5, 0x92, 0x11};
     EXPECT_TRUE(std::equal(head39.begin(), head39.end(), b.begin()));
-    for (int i = 0x0E; i < 0x2A; ++i) EXPECT_EQ(b[i], 0) << i;
+    for (int i = 0x0E; i < 0x2A; ++i)
+        EXPECT_EQ(b[i], 0) << i;
     const std::array<std::uint8_t, 10> tail39 = {3, 0, 'P', 'B', '3', 1, 0x34, 0x12, 1, 1};
     EXPECT_TRUE(std::equal(tail39.begin(), tail39.end(), b.begin() + 0x2A));
 }
