@@ -1,6 +1,8 @@
 #pragma once
 // The one way to the programmer: the thirteen calls of the programmer library, as a C++ interface.
 // Implementations: the simulated programmer (link/sim) and the vendor-library loader (link/station).
+#include "link/device_event.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,15 +20,15 @@ class Programmer {
 public:
     virtual ~Programmer() = default;
 
-    virtual void setDeviceId(std::string_view filter) = 0;        // USBIO_SetDeviceID
-    virtual int getDllVersion() = 0;                               // USBIO_GetDllVersion
-    virtual int getDeviceCount() = 0;                              // bits 0-7 count, 8 up open index
-    virtual int isConnected() = 0;                                 // non-zero: already open
-    virtual int openDevice(int index) = 0;                         // handle, or -1 (see lastOsError)
+    virtual void setDeviceId(std::string_view filter) = 0; // USBIO_SetDeviceID (HID class)
+    virtual int getDllVersion() = 0;                       // USBIO_GetDllVersion
+    virtual int getDeviceCount() = 0;                      // bits 0-7 count, 8 up open index
+    virtual int isConnected() = 0;                         // non-zero: already open
+    virtual int openDevice(int index) = 0;                 // handle, or -1 (see lastOsError)
     virtual int closeDevice(int handle) = 0;
-    virtual std::string devicePathName() = 0;                      // USBIO_GetDevicePathNameNew
+    virtual std::string devicePathName() = 0; // USBIO_GetDevicePathNameNew
     virtual int setLed(int a, int b) = 0;
-    virtual int uartConfig(int value) = 0;                         // 0: link usable
+    virtual int uartConfig(int value) = 0; // 0: link usable
     virtual int otpSend(int offset, int length, const std::uint8_t* data) = 0;
     // Stores one 64-byte report in `report` and returns 0, or returns non-zero when none came.
     // Blocks for at most a short timeout, so callers never spin.
@@ -36,6 +38,10 @@ public:
 
     // OS error of the last failed openDevice (kErrorAlreadyOpen for a sharing violation).
     virtual int lastOsError() = 0;
+    // A programmer that raises its own arrival and removal events (the simulator's virtual plug)
+    // delivers them to `sink` on the thread that caused them and returns true. False: the events
+    // come from the OS device monitor. An empty sink stops the delivery.
+    virtual bool setDeviceEventSink(DeviceEventSink sink) { return false; }
     // Capability, not identity: the station shows that a burn is simulated.
     virtual bool simulated() const { return false; }
     // A short description for the log ("simulated programmer", the vendor library path).
