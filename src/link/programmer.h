@@ -20,15 +20,15 @@ class Programmer {
 public:
     virtual ~Programmer() = default;
 
-    virtual void setDeviceId(std::string_view filter) = 0; // USBIO_SetDeviceID (HID class)
-    virtual int getDllVersion() = 0;                       // USBIO_GetDllVersion
-    virtual int getDeviceCount() = 0;                      // bits 0-7 count, 8 up open index
-    virtual int isConnected() = 0;                         // non-zero: already open
-    virtual int openDevice(int index) = 0;                 // handle, or -1 (see lastOsError)
+    virtual void setDeviceId(std::string_view filter) = 0;        // USBIO_SetDeviceID
+    virtual int getDllVersion() = 0;                               // USBIO_GetDllVersion
+    virtual int getDeviceCount() = 0;                              // bits 0-7 count, 8 up open index
+    virtual int isConnected() = 0;                                 // non-zero: already open
+    virtual int openDevice(int index) = 0;                         // handle, or -1 (see lastOsError)
     virtual int closeDevice(int handle) = 0;
-    virtual std::string devicePathName() = 0; // USBIO_GetDevicePathNameNew
+    virtual std::string devicePathName() = 0;                      // USBIO_GetDevicePathNameNew
     virtual int setLed(int a, int b) = 0;
-    virtual int uartConfig(int value) = 0; // 0: link usable
+    virtual int uartConfig(int value) = 0;                         // 0: link usable
     virtual int otpSend(int offset, int length, const std::uint8_t* data) = 0;
     // Stores one 64-byte report in `report` and returns 0, or returns non-zero when none came.
     // Blocks for at most a short timeout, so callers never spin.
