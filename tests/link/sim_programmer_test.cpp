@@ -398,7 +398,7 @@ TEST(SimPlug, RaisesTheEventsOfARealDevice) {
     p.unplug();
     p.unplug(); // already out: no second event
     ASSERT_EQ(events.size(), 1u);
-    const DeviceEvent& out = events[0];
+    const DeviceEvent out = events[0]; // a copy: the next event may move the vector
     EXPECT_EQ(out.kind, DeviceEvent::Kind::Removal);
     EXPECT_EQ(out.classGuid, kHidClassGuid);
     EXPECT_EQ(out.path.substr(0, 25), kInterfacePrefix);
