@@ -1,4 +1,5 @@
 #include "chips/catalog.h"
+#include "link/sim/environment.h"
 #include "link/sim/simulated_programmer.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -468,6 +470,41 @@ TEST(SimFaults, ParseListsAndNameTheUnknown) {
     EXPECT_TRUE(bad.faults.empty());
     EXPECT_NE(bad.error.find("\"blank-fial\""), std::string::npos);
     EXPECT_NE(bad.error.find("open-busy"), std::string::npos); // lists the known names
+}
+
+TEST(SimEnvironment, SetsUpTheLibraryOrNamesTheBadVariable) {
+    using Vars = std::map<std::string, std::string>;
+    auto parse = [](const Vars& vars) {
+        return simOptionsFromEnvironment([&vars](const char* name) -> const char* {
+            auto it = vars.find(name);
+            return it == vars.end() ? nullptr : it->second.c_str();
+        });
+    };
+    const auto unset = parse({});
+    ASSERT_TRUE(unset.ok());
+    EXPECT_EQ(unset.options.chip, defaultSocketChip());
+    EXPECT_EQ(unset.options.timing, 1.0);
+
+    const auto set = parse({{"KELVOR_SIM_CHIP", "none"},
+                            {"KELVOR_SIM_FAULTS", "silent"},
+                            {"KELVOR_SIM_TIMING", "0.5"},
+                            {"KELVOR_SIM_SEED", "0x10"}});
+    ASSERT_TRUE(set.ok()) << set.error;
+    EXPECT_FALSE(set.options.chip.has_value());
+    EXPECT_EQ(set.options.faults, FaultSet{Fault::Silent});
+    EXPECT_EQ(set.options.timing, 0.5);
+    EXPECT_EQ(set.options.seed, 16u);
+
+    const Vars bad[] = {{{"KELVOR_SIM_CHIP", "EP9999"}}, {{"KELVOR_SIM_FAULTS", "slient"}},
+                        {{"KELVOR_SIM_TIMING", "-1"}},   {{"KELVOR_SIM_TIMING", "nan"}},
+                        {{"KELVOR_SIM_TIMING", "2x"}},   {{"KELVOR_SIM_SEED", "-3"}},
+                        {{"KELVOR_SIM_SEED", "seven"}},  {{"KELVOR_SIM_SEED", "99999999999999999999999"}}};
+    for (const auto& vars : bad) {
+        const auto& [name, value] = *vars.begin();
+        const auto parsed = parse(vars);
+        EXPECT_FALSE(parsed.ok()) << name << "=" << value;
+        EXPECT_TRUE(parsed.error.starts_with(name + ": ")) << parsed.error;
+    }
 }
 
 // ---- Threads ----

@@ -1,17 +1,14 @@
 // The simulated programmer as a programmer library with the C interface of link/usbio.h.
 //
-// Configured by the environment, read once at the first call:
-//   KELVOR_SIM_CHIP    model in the socket (EP2706 when unset), or "none"
-//   KELVOR_SIM_FAULTS  faults, "open-busy,silent"
-//   KELVOR_SIM_TIMING  factor on answer delays, 1 when unset, 0 for answers at once
-//   KELVOR_SIM_SEED    RNG seed (decimal or 0x hex)
-// A value that does not parse is reported on stderr and the programmer stays off the bus, so that a
-// mistyped set-up never runs as something it was not asked to be.
-#include "link/sim/simulated_programmer.h"
+// Configured by the environment, read once at the first call (variables in link/sim/environment.h:
+// KELVOR_SIM_CHIP, KELVOR_SIM_FAULTS, KELVOR_SIM_TIMING, KELVOR_SIM_SEED). A value that does not
+// parse is reported on stderr and the programmer stays off the bus, so that a mistyped set-up never
+// runs as something it was not asked to be.
+#include "link/sim/environment.h"
 #include "link/usbio.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,57 +18,18 @@ namespace {
 using kelvor::link::sim::SimOptions;
 using kelvor::link::sim::SimulatedProgrammer;
 
-bool parseOptions(SimOptions& o, std::string& error) {
-    if (const char* chip = std::getenv("KELVOR_SIM_CHIP")) {
-        auto parsed = kelvor::link::sim::parseSocketChip(chip);
-        if (!parsed.ok()) {
-            error = "KELVOR_SIM_CHIP: " + parsed.error;
-            return false;
-        }
-        o.chip = parsed.chip;
-    }
-    if (const char* faults = std::getenv("KELVOR_SIM_FAULTS")) {
-        auto parsed = kelvor::link::sim::parseFaults(faults);
-        if (!parsed.ok()) {
-            error = "KELVOR_SIM_FAULTS: " + parsed.error;
-            return false;
-        }
-        o.faults = parsed.faults;
-    }
-    if (const char* timing = std::getenv("KELVOR_SIM_TIMING"); timing && *timing) {
-        char* end = nullptr;
-        const double v = std::strtod(timing, &end);
-        if (*end != '\0' || !std::isfinite(v) || v < 0) {
-            error = std::string("KELVOR_SIM_TIMING: \"") + timing + "\" is not a factor of 0 or more";
-            return false;
-        }
-        o.timing = v;
-    }
-    if (const char* seed = std::getenv("KELVOR_SIM_SEED"); seed && *seed) {
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long long v = std::strtoull(seed, &end, 0);
-        if (*end != '\0' || errno == ERANGE || *seed == '-') {
-            error = std::string("KELVOR_SIM_SEED: \"") + seed + "\" is not a number";
-            return false;
-        }
-        o.seed = v;
-    }
-    return true;
-}
-
 SimulatedProgrammer& sim() {
     // Never destroyed: a receive thread may still wait in USBIO_OTP_RECV while the process exits.
     static SimulatedProgrammer* instance = [] {
-        SimOptions o;
-        std::string error;
-        if (!parseOptions(o, error)) {
+        auto parsed =
+            kelvor::link::sim::simOptionsFromEnvironment([](const char* name) { return std::getenv(name); });
+        if (!parsed.ok()) {
             std::fprintf(stderr, "kelvor_sim_usbio: %s; the simulated programmer stays off the bus\n",
-                         error.c_str());
-            o = SimOptions{};
-            o.faults.set(kelvor::link::sim::Fault::NoProgrammer);
+                         parsed.error.c_str());
+            parsed.options = SimOptions{};
+            parsed.options.faults.set(kelvor::link::sim::Fault::NoProgrammer);
         }
-        return new SimulatedProgrammer(o);
+        return new SimulatedProgrammer(parsed.options);
     }();
     return *instance;
 }
