@@ -15,6 +15,9 @@ constexpr int kDelayStatistics = 15;
 constexpr int kDelayCountErasing = 10;
 constexpr int kDelayCountCleared = 250;
 
+// Slower than this would be no programmer anyone waits for.
+constexpr double kMaxTiming = 1000.0;
+
 // The code a garbage answer carries: one the station's status table does not list.
 constexpr std::uint8_t kGarbageCode = 0x18;
 
@@ -46,9 +49,12 @@ void putBe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 SimOptions sane(SimOptions o) {
-    // A negative or NaN factor would put answers in the past or nowhere.
+    // A negative or NaN factor would put answers in the past or nowhere, a huge one past the
+    // clock's range.
     if (!(o.timing >= 0.0)) o.timing = 0.0;
-    if (o.recvWait.count() < 0) o.recvWait = std::chrono::milliseconds(0);
+    o.timing = std::min(o.timing, kMaxTiming);
+    o.recvWait = std::clamp(o.recvWait, std::chrono::milliseconds(0),
+                            std::chrono::milliseconds(std::chrono::hours(1)));
     return o;
 }
 

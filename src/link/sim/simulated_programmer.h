@@ -22,7 +22,8 @@ namespace kelvor::link::sim {
 struct SimOptions {
     std::optional<SocketChip> chip = defaultSocketChip(); // nullopt: empty socket
     FaultSet faults;
-    // Factor on every answer's delay: 1 paces like a programmer, 0 makes answers due at once.
+    // Factor on every answer's delay: 1 paces like a programmer, 0 makes answers due at once
+    // (at most 1000).
     double timing = 1.0;
     std::uint64_t seed = 0x4B454C564F52ull;
     // How long otpRecv waits for a report before it returns non-zero.
@@ -32,6 +33,7 @@ struct SimOptions {
 // Counters of status 0xFB, in the order of the QC statistics page.
 using ErrorCounters = std::array<std::uint16_t, 12>;
 
+// Outlives every thread that calls it, as any Programmer must.
 class SimulatedProgrammer final : public Programmer {
 public:
     // The programmer sits at HID position 3, so that a caller that passes the count, or the whole
