@@ -1,6 +1,8 @@
 #pragma once
 // The one way to the programmer: the thirteen calls of the programmer library, as a C++ interface.
 // Implementations: the simulated programmer (link/sim) and the vendor-library loader (link/station).
+#include "link/device_event.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +38,10 @@ public:
 
     // OS error of the last failed openDevice (kErrorAlreadyOpen for a sharing violation).
     virtual int lastOsError() = 0;
+    // A programmer that raises its own arrival and removal events (the simulator's virtual plug)
+    // delivers them to `sink` on the thread that caused them and returns true. False: the events
+    // come from the OS device monitor. An empty sink stops the delivery.
+    virtual bool setDeviceEventSink(DeviceEventSink sink) { return false; }
     // Capability, not identity: the station shows that a burn is simulated.
     virtual bool simulated() const { return false; }
     // A short description for the log ("simulated programmer", the vendor library path).

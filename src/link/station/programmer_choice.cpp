@@ -1,0 +1,113 @@
+#include "link/station/programmer_choice.h"
+
+#include "link/sim/simulated_programmer.h"
+#include "link/station/tracing_programmer.h"
+#include "link/station/vendor_library.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kelvor::link {
+namespace {
+
+std::string trimmed(std::string s) {
+    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+    s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
+    s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
+    return s;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& why) {
+    ProgrammerChoice choice;
+    const auto chip = sim::parseSocketChip(options.simChip);
+    const auto faults = sim::parseFaults(options.simFaults);
+    if (!chip.ok()) choice.problems.push_back(chip.error);
+    if (!faults.ok()) choice.problems.push_back(faults.error);
+    if (!choice.problems.empty()) {
+        choice.description = "no programmer: the simulator's options are not valid";
+        return choice;
+    }
+    sim::SimOptions o;
+    o.chip = chip.chip;
+    o.faults = faults.faults;
+    choice.programmer = std::make_unique<sim::SimulatedProgrammer>(o);
+    choice.description = choice.programmer->description() + why;
+    return choice;
+}
+
+ProgrammerChoice vendor(const std::string& path) {
+    ProgrammerChoice choice;
+    auto load = VendorLibrary::load(path);
+    if (!load.library) {
+        choice.problems.push_back(load.error);
+        choice.description = "no programmer: " + load.error;
+        return choice;
+    }
+    choice.programmer = std::move(load.library);
+    choice.description = choice.programmer->description();
+    return choice;
+}
+
+} // namespace
+
+ProgrammerOptions programmerOptionsFromSettings(const Settings& settings) {
+    ProgrammerOptions o;
+    o.programmer = settings.readText("KELVOR", "PROGRAMMER");
+    o.simChip = settings.readText("SIMULATOR", "CHIP");
+    o.simFaults = settings.readText("SIMULATOR", "FAULTS");
+    o.trace = settings.readText("SIMULATOR", "TRACE");
+    return o;
+}
+
+void applyCommandLine(ProgrammerOptions& options, const std::optional<std::string>& programmer,
+                      const std::optional<std::string>& simChip, const std::vector<std::string>& simFaults,
+                      const std::optional<std::string>& trace) {
+    if (programmer) options.programmer = *programmer;
+    if (simChip) options.simChip = *simChip;
+    if (!simFaults.empty()) {
+        options.simFaults.clear();
+        for (const auto& f : simFaults) {
+            if (!options.simFaults.empty()) options.simFaults += ',';
+            options.simFaults += f;
+        }
+    }
+    if (trace) options.trace = *trace;
+}
+
+ProgrammerChoice chooseProgrammer(const ProgrammerOptions& options, const std::filesystem::path& programDir) {
+    const std::string which = trimmed(options.programmer);
+    ProgrammerChoice choice;
+    if (which.empty() || equalNoCase(which, "auto")) {
+        const auto beside = programDir / kVendorLibraryName;
+        std::error_code ec;
+        if (std::filesystem::exists(beside, ec))
+            choice = vendor(beside.string());
+        else
+            choice = simulator(options, " (no " + std::string(kVendorLibraryName) + " beside the program)");
+    } else if (equalNoCase(which, "sim")) {
+        choice = simulator(options, {});
+    } else {
+        choice = vendor(which);
+    }
+
+    const std::string trace = trimmed(options.trace);
+    if (choice.programmer && !trace.empty()) {
+        std::string error;
+        if (std::FILE* f = TracingProgrammer::openTraceFile(trace, error)) {
+            choice.programmer = std::make_unique<TracingProgrammer>(std::move(choice.programmer), f);
+            choice.description += ", traced to " + trace;
+        } else {
+            choice.problems.push_back(error + " (the programmer runs untraced)");
+        }
+    }
+    return choice;
+}
+
+} // namespace kelvor::link
