@@ -26,7 +26,9 @@ bool UiDispatcher::isShutDown() const {
 
 void UiDispatcher::post(std::function<void()> work) {
     if (isShutDown()) return;
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    // Work still queued at shutdown is dropped: what it refers to may be gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, work = std::move(work)] { if (!isShutDown()) work(); }, Qt::QueuedConnection);
 }
 
 bool UiDispatcher::send(std::function<void()> work) {

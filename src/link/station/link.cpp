@@ -55,6 +55,7 @@ Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::
     : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {}
 
 Link::~Link() {
+    programmer_->setDeviceEventSink(nullptr);
     // Receivers leave their loop at the next turn; sends to a closed window return at once.
     g_.g_linkOpen = 0;
     ++generation_;
@@ -66,7 +67,12 @@ Link::~Link() {
 void Link::setUp() {
     programmer_->setDeviceId(kDeviceFilter);
     programmer_->getDllVersion();
-    const bool registered = events_ && events_->start([this](const DeviceEvent& e) { onDeviceEvent(e); });
+    // Events may come from any thread; they are handled on the UI thread.
+    const bool fromProgrammer = programmer_->setDeviceEventSink([this](const DeviceEvent& e) {
+        c_.ui().post([this, e] { onDeviceEvent(e); });
+    });
+    const bool registered =
+        fromProgrammer || (events_ && events_->start([this](const DeviceEvent& e) { onDeviceEvent(e); }));
     if (!registered) c_.log().windowLog("\r\nERROR: Unable to register device notification.");
     if (programmer_->simulated()) {
         // Nobody should take a simulated burn for a real one.
@@ -266,7 +272,8 @@ void Link::onDeviceEvent(const DeviceEvent& e) {
     if (e.path.empty()) return;
     PageModel& isp = c_.page(page::kIsp);
     const bool prefixOk = e.path.compare(0, kInterfacePrefix.size(), kInterfacePrefix) == 0;
-    if (e.kind == DeviceEvent::Kind::RemovalComplete && e.hidClass) {
+    const bool hid = e.classGuid == kHidClassGuid;
+    if (e.kind == DeviceEvent::Kind::Removal && hid) {
         if (prefixOk) {
             c_.log().windowLog("USB设备被拔出!");
             setConnectCaption(false);
@@ -288,7 +295,7 @@ void Link::onDeviceEvent(const DeviceEvent& e) {
                 finishRemoval();
             }
         }
-    } else if (e.kind == DeviceEvent::Kind::Arrival && e.hidClass && e.deviceInterface) {
+    } else if (e.kind == DeviceEvent::Kind::Arrival && hid) {
         if (prefixOk) {
             c_.log().windowLog("USB设备被插入!");
             enumerate();

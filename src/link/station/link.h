@@ -3,6 +3,7 @@
 // removal, the one-shot commands and the receive thread that turns status reports into log lines,
 // progress, counters and notifications.
 #include "app/station/controller.h"
+#include "link/device_event.h"
 #include "link/programmer.h"
 #include "link/report_decoder.h"
 
@@ -53,15 +54,8 @@ private:
     std::array<std::uint16_t, 12> qcErrorStats_{};
 };
 
-// A device-interface event as the station sees it.
-struct DeviceEvent {
-    enum class Kind { Arrival, RemovalComplete, Other } kind = Kind::Other;
-    bool hidClass = true;
-    bool deviceInterface = true;
-    std::string path;
-};
-
-// Where arrival and removal events come from (udev, or the simulated programmer's plug and unplug).
+// Where the operating system's arrival and removal events come from (udev). A programmer that
+// raises its own events (the simulated one) takes precedence.
 class DeviceEventSource {
 public:
     virtual ~DeviceEventSource() = default;
