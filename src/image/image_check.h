@@ -76,7 +76,7 @@ struct DecoderState {
     DecoderState& operator=(DecoderState&&) noexcept;
 
     std::array<std::uint16_t, 5> words{}; // c0 … c4
-    FuseSlots slots;
+    FuseSlots fuseSlots;
     std::optional<BlockCopy> lastBlock; // set by the last successful decoder that built a block
     std::unique_ptr<DecoderTemplates> templates;
 };

@@ -74,13 +74,13 @@ TEST(ImageCheck, ResultsByModel) {
 TEST(ImageCheck, ModelWithoutDecoderIsUnusableAndShowsTheDefaultPage) {
     auto state = test::freshImageState();
     state->imageLength = 0x1000;
-    state->decoders.slots[0].text = "stale";
+    state->decoders.fuseSlots[0].text = "stale";
     chips::ModelRow row = *chips::findModel("EP2706");
     row.family = static_cast<chips::Family>(200);
     RecordingReporter rep;
     EXPECT_EQ(checkImage(row, "unused.hex", *state, rep), -1);
     EXPECT_EQ(state->imageLength, 0);
-    EXPECT_EQ(state->decoders.slots[0].text, "IO_MODE: 18");
+    EXPECT_EQ(state->decoders.fuseSlots[0].text, "IO_MODE: 18");
 }
 
 TEST(RawImage, LoadsAndLogsAsTheStationDoes) {

@@ -86,6 +86,9 @@ public:
     void onDetectResult() override;
     void onCountClear(long seq, long millivolts) override;
     bool linkOpen() const override { return g_.g_linkOpen != 0; }
+    bool hwVersionSeen() const override { return g_.g_hwVersionSeen != 0; }
+    void setProgressByReport(bool on) override { g_.g_progressByReport = on ? 1 : 0; }
+    void countProgramPress() override { ++g_.g_programPresses; }
 
     void onDeviceEvent(const DeviceEvent& e);
     void enumerate();
@@ -95,6 +98,13 @@ public:
     // Hook for the firmware-update continuation and the QC firmware request of the connect handler.
     std::function<void()> onConnectedFirmwareSteps;
     int qcFirmwareRequest = 0;
+    // Auto-detect answers handled so far, and the identifier of the last one (-1: ignored answer,
+    // 0: no chip); for the command line.
+    int detectAnswers = 0;
+    int lastDetectedId = -1;
+    bool lastDetectSelected = false;
+    // Window log lines written at set-up, after the banner: which programmer, and any problem.
+    std::vector<std::string> startupNotes;
 
 signals:
     void receiverStopped();
