@@ -162,6 +162,8 @@ public:
     int subFlag27F01A3 = 0;
     bool soundPrompt = false;
     QVector<DeviceEntry> deviceMenu;
+    // Result code of the last job (jobs::JobCode), for front ends that report it.
+    int lastJobCode = 0;
     // Page state beyond the controls.
     QString savedVoltageText;               // programming page, auto-voltage box
     QString eepromPath;                     // settings page

@@ -111,6 +111,42 @@ JobInputs readJobInputs(CQORVENDlg& st) {
     return in;
 }
 
+void showJobInputs(CQORVENDlg& st, const JobInputs& in) {
+    auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    PageModel& isp = st.page(page::kIsp);
+    PageModel& set = st.page(page::kSetting);
+    PageModel& init = st.page(page::kInitConfig);
+    isp.setText(controlKey(1043), q(in.batchText));
+    isp.setText(controlKey(1044), q(in.incrementText));
+    isp.setChecked(controlKey(1065), in.autoVoltage);
+    isp.setText(controlKey(1032), q(in.voltageText));
+    isp.setCurrent(controlKey(1045), in.frequencyIndex);
+    set.setCurrent(controlKey(1060), in.firmwareIndex);
+    set.setChecked(controlKey(1061), in.calSlosc);
+    set.setChecked(controlKey(1062), in.calEeprom);
+    set.setChecked(controlKey(1063), in.calOp);
+    set.setText(controlKey(1064), q(in.eepromVoltageText));
+    set.setCurrent(controlKey(1092), in.clockIndex);
+    const int pin = static_cast<int>(set.items(controlKey(1093)).indexOf(q(in.clockPinText)));
+    if (pin >= 0) set.setCurrent(controlKey(1093), pin);
+    set.setChecked(controlKey(1065), in.eepromProgramming);
+    st.eepromPath = q(in.eepromPath);
+    set.setChecked(controlKey(1068), in.select32M);
+    set.setChecked(controlKey(1069), in.fastClock);
+    init.setChecked(controlKey(1065), in.factoryData);
+    st.factoryPath = q(in.factoryPath);
+    init.setText(controlKey(1107), q(in.factoryListText));
+    init.setChecked(controlKey(1109), in.eraseFull);
+    init.setChecked(controlKey(1110), in.eraseSectors);
+    init.setChecked(controlKey(1111), in.eraseNone);
+    init.setText(controlKey(1113), q(in.startAddressText));
+    PageModel& cfg = st.page(page::kConfigList);
+    showChargerSelections(cfg, in.charger);
+    cfg.setChecked(controlKey(1139), in.charger.customPdo);
+    cfg.setVisible(controlKey(1140), in.charger.customPdo);
+    cfg.setText(controlKey(1140), q(in.charger.pdoText));
+}
+
 } // namespace kelvor::jobs
 
 namespace kelvor {
@@ -148,6 +184,7 @@ void CQORVENDlg::onProgram() {
     ctx.hwVersionSeen = link_->hwVersionSeen();
     const jobs::JobInputs inputs = jobs::readJobInputs(*this);
     jobs::JobResult r = jobs::startProgrammingJob(inputs, ctx, *image_, settings_, reporter_);
+    lastJobCode = r.code;
 
     if (r.progressByReport) {
         link_->setProgressByReport(true);
