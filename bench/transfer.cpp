@@ -86,7 +86,8 @@ double floorSeconds(TransferKind kind, int length) {
     const int blocks = (length + 2047) / 2048;
     switch (kind) {
     case TransferKind::Plain: return (length + 255) / 256 * seconds(t.chunkPause);
-    case TransferKind::Paged: return ((length - 130) / 256 + 2) * seconds(t.sendPause); // with the 64-byte and tail sends
+    // The program chunks, the 64-byte send before them and the tail after them.
+    case TransferKind::Paged: return ((length - 130) / 256 + 2) * seconds(t.sendPause);
     case TransferKind::OfflineBlock:
     case TransferKind::Firmware: return blocks * 8 * seconds(t.chunkPause);
     default: return 0;

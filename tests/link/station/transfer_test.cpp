@@ -134,7 +134,8 @@ void add(std::string& out, const std::string& token) { out += (out.empty() ? "" 
 
 std::string chunkTokens(int count) {
     std::string out;
-    for (int done = 0; done < count; done += 256) add(out, "S" + std::to_string(done) + "+" + std::to_string(std::min(256, count - done)));
+    for (int done = 0; done < count; done += 256)
+        add(out, "S" + std::to_string(done) + "+" + std::to_string(std::min(256, count - done)));
     return out;
 }
 
@@ -301,9 +302,11 @@ TEST_P(TransferSuccess, EndsAsItsVariantSays) {
 
 const SuccessCase kSuccesses[] = {
     {"plain", TransferKind::Plain, 300, 0, {"下载完毕! 0ms\n"}, std::nullopt, {true, true}, true, false},
-    {"paged", TransferKind::Paged, 8322, 0, {"芯片编程成功! 0ms\n", "下载完毕!\n"}, "下载完毕!\n", {true, true}, false, false},
+    {"paged", TransferKind::Paged, 8322, 0, {"芯片编程成功! 0ms\n", "下载完毕!\n"}, "下载完毕!\n", {true, true},
+     false, false},
     {"offline_block", TransferKind::OfflineBlock, 5000, 3, {"下载完毕! 0ms\n"}, std::nullopt, {true, true}, false, true},
-    {"firmware", TransferKind::Firmware, 3000, 0, {"下载完毕! 0ms\n", "跳转至主程序\n"}, std::nullopt, {true, false}, false, false},
+    {"firmware", TransferKind::Firmware, 3000, 0, {"下载完毕! 0ms\n", "跳转至主程序\n"}, std::nullopt, {true, false},
+     false, false},
     {"eeprom", TransferKind::Eeprom, 300, 0, {}, "EEprom数据发送完毕!\n", {false, false}, false, false},
     {"user_data", TransferKind::UserData, 16, 0x100, {}, std::nullopt, {false, false}, false, false},
 };
@@ -387,7 +390,8 @@ const FailureCase kFailures[] = {
     {"paged_final_refused", TransferKind::Paged, 8322, 1, "", 0, 8, 1, 6, std::nullopt, kBoth, "A8>6"},
     {"offline_start_command_enables_both", TransferKind::OfflineBlock, 5000, 1, "Z", 1, 0, 0, 0, kOtp, kBoth, "Z31"},
     {"offline_chunk", TransferKind::OfflineBlock, 5000, 1, "S256", 2, 0, 0, 0, kSend, kFirstOnly, "S256+256"},
-    {"offline_checksum_refused", TransferKind::OfflineBlock, 5000, 1, "", 0, 14, 2, 15, std::nullopt, kFirstOnly, "A14>15"},
+    {"offline_checksum_refused", TransferKind::OfflineBlock, 5000, 1, "", 0, 14, 2, 15, std::nullopt, kFirstOnly,
+     "A14>15"},
     {"offline_flash_error", TransferKind::OfflineBlock, 5000, 1, "", 0, 14, 1, 3, std::nullopt, kFirstOnly, "A14>3"},
     {"offline_final_command", TransferKind::OfflineBlock, 5000, 5, "I2", 1, 0, 0, 0, kUsb, kFirstOnly, "I2,6144,5"},
     {"firmware_chunk", TransferKind::Firmware, 5000, 0, "S0+256", 3, 0, 0, 0, kSend, kFirstOnly, "S0+256"},
@@ -497,8 +501,8 @@ const StopCase kStops[] = {
     {"plain_link_closed_before_start", TransferKind::Plain, 300, 0, StopCase::ClosedBeforeStart, kClosed, kConnectOnly,
      ""},
     // Side data keeps the time base of the last result.
-    {"eeprom_link_closed_before_start", TransferKind::Eeprom, 300, 0, StopCase::ClosedBeforeStart, "烧录器连接已断开,传输中止!",
-     kConnectOnly, ""},
+    {"eeprom_link_closed_before_start", TransferKind::Eeprom, 300, 0, StopCase::ClosedBeforeStart,
+     "烧录器连接已断开,传输中止!", kConnectOnly, ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Variants, TransferStop, testing::ValuesIn(kStops),
