@@ -1,6 +1,8 @@
 #include "link/station/link.h"
 
 #include "app/strfmt.h"
+#include "jobs/job.h"
+#include "link/station/transfer.h"
 
 #include <QThread>
 
@@ -52,15 +54,27 @@ std::array<std::uint16_t, 12> LinkGlobals::qcErrorStats() const {
 }
 
 Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events)
-    : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {}
+    : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {
+    transfers_ = std::make_unique<TransferQueue>(c_, programmer_, g_);
+    transfers_->onChipImage = [this](std::shared_ptr<const std::vector<std::uint8_t>> image) {
+        setLastTransferImage(std::move(image));
+    };
+    c_.startTransfers = [this](std::vector<jobs::TransferRequest> requests) {
+        return transfers_->start(std::move(requests));
+    };
+    c_.transfersBusy = [this] { return transfers_->busy(); };
+}
 
 Link::~Link() {
     c_.setLinkHooks(nullptr);
+    c_.startTransfers = nullptr;
+    c_.transfersBusy = nullptr;
     programmer_->setDeviceEventSink(nullptr);
     // Receivers leave their loop at the next turn; sends to a closed window return at once.
     g_.g_linkOpen = 0;
     ++generation_;
     c_.ui().shutdown();
+    transfers_.reset();
     for (auto& t : receivers_)
         if (t.joinable()) t.join();
 }

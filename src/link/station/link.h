@@ -66,6 +66,8 @@ public:
 // Milliseconds of a monotonic clock, wrapping like a 32-bit tick counter.
 std::uint32_t tickCount();
 
+class TransferQueue;
+
 class Link : public QObject, public LinkHooks {
     Q_OBJECT
 public:
@@ -76,6 +78,7 @@ public:
     Programmer& programmer() { return *programmer_; }
     std::shared_ptr<Programmer> programmerPtr() { return programmer_; }
     int linkHandle() const { return linkHandle_; }
+    TransferQueue& transfers() { return *transfers_; }
 
     // LinkHooks
     void setUp() override;
@@ -125,6 +128,7 @@ private:
     bool removalPending_ = false;
     std::atomic<std::uint64_t> generation_{0};
     std::vector<std::thread> receivers_;
+    std::unique_ptr<TransferQueue> transfers_;
     std::mutex imageLock_;
     std::shared_ptr<const std::vector<std::uint8_t>> lastImage_;
 };
