@@ -19,12 +19,13 @@ QString programDir() {
 
 } // namespace
 
-Session::Session(ArgParser& args) {
+Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
     StationEnvironment env;
     env.programDir = programDir();
     env.prompter = &prompter_;
     station_ = std::make_unique<CQORVENDlg>(env);
-    const auto options = programmerArgs(args, station_->settings());
+    auto options = programmerArgs(args, station_->settings());
+    if (adjust) adjust(options);
     link_ = link::createStationLink(*station_, &options);
 
     // The pane as lines: "\r\n" ends a line; lone line ends inside messages show nothing.

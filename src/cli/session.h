@@ -4,6 +4,7 @@
 #include "app/station/controller.h"
 #include "cli/cli.h"
 #include "link/station/link.h"
+#include "link/station/programmer_choice.h"
 
 #include <functional>
 #include <iosfwd>
@@ -17,7 +18,8 @@ class Session {
 public:
     // Takes the programmer options out of `args`. The settings are those of the program directory,
     // or of $KELVOR_HOME when set.
-    explicit Session(ArgParser& args);
+    // `adjust` may change the programmer options before the programmer is chosen.
+    explicit Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust = {});
     ~Session();
 
     CQORVENDlg& station() { return *station_; }

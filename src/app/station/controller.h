@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,8 @@ public:
     int subFlag27F01A3 = 0;
     bool soundPrompt = false;
     QVector<DeviceEntry> deviceMenu;
+    // A key given on the command line wins over GENERALFUNCTION/IMAGEKEY.
+    std::optional<std::array<std::uint8_t, 15>> imageKeyOverride;
     // Result code of the last job (jobs::JobCode), for front ends that report it.
     int lastJobCode = 0;
     // Page state beyond the controls.

@@ -154,7 +154,9 @@ namespace kelvor {
 int CQORVENDlg::onImageCheck() {
     // Before any selection the construction default, EP2702, is the selected family.
     const chips::ModelRow& model = selected ? *selected : *chips::findModel("EP2702");
-    image_->key = image::parseImageKey(settings_.readText("GENERALFUNCTION", "IMAGEKEY")).value_or(image::defaultImageKey());
+    image_->key = imageKeyOverride ? *imageKeyOverride
+                                   : image::parseImageKey(settings_.readText("GENERALFUNCTION", "IMAGEKEY"))
+                                         .value_or(image::defaultImageKey());
     const int result = image::checkImage(model, imagePath.toStdString(), *image_, reporter_);
     syncFusePage();
     return result;

@@ -274,7 +274,11 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         case Effect::Kind::Notify: {
             const int message = toMessage(e.notification());
             // Synchronous: the handler runs before the next report is read.
-            if (!ui.send([this, message] { c_.sendMessage(message); })) return false;
+            if (!ui.send([this, message] {
+                    c_.sendMessage(message);
+                    if (message == WM_RESULT_PASS || message == WM_RESULT_FAIL) emit verdict(message == WM_RESULT_PASS);
+                }))
+                return false;
             break;
         }
         }

@@ -111,6 +111,8 @@ public:
 
 signals:
     void receiverStopped();
+    // The programmer's verdict on a chip: a pass or fail ending of a status report.
+    void verdict(bool pass);
 
 private:
     void startReceiver();

@@ -469,17 +469,22 @@ void TransferQueue::run(std::vector<TransferJob> jobs) {
     auto isChipImage = [](const TransferJob& j) {
         return j.kind == TransferKind::Plain || j.kind == TransferKind::Paged || j.kind == TransferKind::OfflineBlock;
     };
+    TransferOutcome last = TransferOutcome::Done;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const TransferJob& job = jobs[i];
         if (isChipImage(job) && onChipImage) onChipImage(std::make_shared<const std::vector<std::uint8_t>>(job.bytes));
-        const TransferOutcome outcome = Transfer(*this, job).run();
-        if (outcome == TransferOutcome::Done) continue;
-        if (outcome != TransferOutcome::Aborted &&
+        last = Transfer(*this, job).run();
+        if (last == TransferOutcome::Done) continue;
+        if (last != TransferOutcome::Aborted &&
             std::any_of(jobs.begin() + static_cast<std::ptrdiff_t>(i) + 1, jobs.end(), isChipImage) && job.logPane)
             job.logPane->eventLog(transfer_text::kChipNotSent);
         break;
     }
     busy_ = false;
+    if (onRunFinished && last != TransferOutcome::Aborted)
+        c_.ui().post([this, last] {
+            if (onRunFinished) onRunFinished(last);
+        });
 }
 
 } // namespace kelvor::link

@@ -124,6 +124,8 @@ public:
     // Called on the worker thread just before a chip image goes out (the receiver's OTP position
     // checks read it); must be thread-safe.
     std::function<void(std::shared_ptr<const std::vector<std::uint8_t>>)> onChipImage;
+    // Called on the UI thread when a run has ended, with the outcome of its last transfer.
+    std::function<void(TransferOutcome)> onRunFinished;
 
 private:
     friend class Transfer;
