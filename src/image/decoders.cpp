@@ -620,12 +620,14 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
         // Nothing decoded: the page returns to its neutral start-up state rather than showing the
         // previous model's fuses as if they were this one's.
         ds.fuseSlots = defaultFuseSlots();
+        ds.lastReadOk = false;
         return std::nullopt;
     }
     ImageBuffers& buf = state.buffers;
     if (d->presetConfig) std::fill_n(buf.configArea.begin(), 14, 0xFF);
 
     const HexReadResult read = readHexImage(imagePath, d->options, buf, state.key, reporter);
+    ds.lastReadOk = read.ok;
     if (!read.ok) return 0;
 
     const std::uint8_t* src =

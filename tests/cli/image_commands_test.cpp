@@ -97,8 +97,8 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
     EXPECT_NE(refused.out.find("Error Hex file: record past end of area !!!!"), std::string::npos)
         << refused.out;
 
-    // The charger-chip models pass even a missing file.
-    EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 0);
+    // A missing file no longer passes for the charger-chip models either.
+    EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 1);
 
     const std::vector<std::vector<std::string>> usage = {
         {"decode", "--model", "EP9999", lfOnly},

@@ -57,9 +57,10 @@ TEST(ImageCheck, ResultsByModel) {
         {"EP39F02", good, 0, 2},
         // No program record: endOfLastProgramRecord is 0, so the image is unusable.
         {"EP39F06", noProgram, -1, 0},
-        // The charger-chip models pass whatever the decoder returns, even an unreadable file.
+        // The charger-chip models pass whatever length the decoder returns...
         {"EP39H01", good, 0, 0},
-        {"EP39H02", dir.path("missing.hex"), 0, 0},
+        // ...but an unreadable file used to pass too and burn a blank or stale image.
+        {"EP39H02", dir.path("missing.hex"), -1, 0},
         {"EP8505", tooFar, -1, 0},
     };
     for (const auto& r : rows) {
