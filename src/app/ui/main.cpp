@@ -24,6 +24,7 @@ public:
         CQORVENDlg station(env);
         auto link = link::createStationLink(station);
         MainWindow window(station);
+        if (auto* bench = link->programmer().benchControls()) window.addSimulatorMenu(*bench);
         prompter.setParentWidget(&window);
         station.startUp();
         window.show();
