@@ -24,6 +24,10 @@ public:
     // Remaining arguments; an unknown "--x" or a missing option value is an error.
     std::vector<std::string> finish();
     const std::string& error() const { return error_; }
+    // Records a bad value found by the command (the first error is kept).
+    void fail(std::string why) {
+        if (error_.empty()) error_ = std::move(why);
+    }
     bool ok() const { return error_.empty(); }
 
 private:

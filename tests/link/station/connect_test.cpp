@@ -1,6 +1,7 @@
 // The connect handler, device events and the receive thread against the simulated programmer.
 #include "link/sim/simulated_programmer.h"
 #include "link/station/link.h"
+#include "link/station/udev_monitor.h"
 #include "support/station_fixture.h"
 
 #include <QCoreApplication>
@@ -215,4 +216,11 @@ TEST(Receiver, IdleLinkDoesNotSpinAndClosesCleanly) {
     EXPECT_LT(cpuMs, 150.0);
     t.f.page(page::kIsp).click(controlKey(1021));
     ASSERT_TRUE(t.runUntil([&] { return t.link->globals().g_receiverRunning == 0; }));
+}
+
+TEST(Devices, UdevPathsBecomeInterfacePaths) {
+    EXPECT_EQ(interfacePathFromDevpath("/devices/pci0000:00/usb1/1-2/1-2:1.0/0003:0B7A:0731.000a/hidraw/hidraw2"),
+              std::string(kInterfacePrefix) + "#7&000A&0&0000#{4D1E55B2-F16F-11CF-88CB-001111000030}");
+    EXPECT_EQ(interfacePathFromDevpath("/devices/pci0000:00/usb1/1-3/0003:046D:C077.0002/hidraw/hidraw0"), "");
+    EXPECT_EQ(interfacePathFromDevpath(""), "");
 }
