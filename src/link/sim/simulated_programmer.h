@@ -3,7 +3,23 @@
 // answers the one-shot commands with status reports paced on a monotonic clock, holds a virtual
 // OTP chip in its socket and can be plugged and unplugged. Faults are chosen at run time and the
 // RNG is seeded, so one set of options always gives the same session.
+//
+// It receives every transfer the station sends, framed as the station frames it (offsets restart
+// with every page or block):
+//   plain        data from offset 0, then SET_ZEP 1 (burn the socket chip) or 2 (keep the image for
+//                stand-alone programming)
+//   paged        SET_ZEP 1|2 with nothing received, 64 bytes of the block region, command 12; pages
+//                of 8192 bytes each announced by command 10; the 130-byte tail and command 11
+//   offline      SET_ZEP 30+mode, 2048-byte blocks announced by command 14, then command 1 or 2
+//   firmware     command 9 (boot loader), 2048-byte blocks and command 5, command 6, command 7
+//   EEPROM       command 19, then the data; user data: command 21, then at most 256 bytes
+// What arrives is checked as a careful programmer would (framing, CRCs, length, check word, chip
+// code against the chip in the socket) before a cell is touched; the reports and their order per
+// family are described in burn_profile.h. A command out of turn (a page with no paged transfer
+// under way, a burn in the boot loader) returns kRefused and changes nothing.
+#include "jobs/family_table.h"
 #include "link/programmer.h"
+#include "link/sim/burn.h"
 #include "link/sim/faults.h"
 #include "link/sim/sim_parts.h"
 #include "link/sim/socket_chips.h"
@@ -28,6 +44,10 @@ struct SimOptions {
     std::uint64_t seed = 0x4B454C564F52ull;
     // How long otpRecv waits for a report before it returns non-zero.
     std::chrono::milliseconds recvWait{30};
+    // A chip whose cells a burn has written leaves the socket for a fresh blank one of the same
+    // model when the next burn starts, as an operator changes chips between presses. Off: the
+    // burnt chip stays, and burning it again fails its blank check.
+    bool autoInsert = true;
 };
 
 // Counters of status 0xFB, in the order of the QC statistics page.
@@ -48,6 +68,14 @@ public:
     static constexpr int kErrorDeviceFault = 31;
     // Result of a command the simulator does not carry out.
     static constexpr int kNotSimulated = 0x7E;
+    // Result of a known command the programmer refuses in its present state or with those
+    // arguments; nothing changes.
+    static constexpr int kRefused = 0x7D;
+    // Firmware the boot loader takes at most.
+    static constexpr std::size_t kFirmwareCapacity = 65536;
+    // Two answers to one command that the station must tell apart (the paged start's two) are at
+    // least this far apart, whatever the timing factor: the station re-arms its wait in between.
+    static constexpr std::chrono::milliseconds kHandshakeGap{100};
 
     explicit SimulatedProgrammer(SimOptions options = {});
     ~SimulatedProgrammer() override;
@@ -86,18 +114,81 @@ public:
     ErrorCounters errorCounters() const;
     // The interface path the device carries in events and in devicePathName().
     std::string interfacePath() const { return path_; }
-    // Bytes received for the current transfer: [0, highWater) of the receive buffer.
+    // Bytes received for the current page or block: [0, highWater) of the receive buffer.
     std::vector<std::uint8_t> receivedBytes() const;
     // Serial number and voltage of the last EE voltage write (command 23).
     std::pair<int, int> eeVoltageWrite() const;
+    // Reports queued and not yet received, due or not.
+    std::size_t pendingReports() const;
+    // The OTP cells of the chip in the socket (empty: no chip).
+    std::vector<std::uint8_t> socketCells() const;
+    // The image last kept for stand-alone programming.
+    std::vector<std::uint8_t> storedImage() const;
+    // The EEPROM data of command 19 and the user data of command 21 (start address, bytes), as last
+    // received whole.
+    std::vector<std::uint8_t> eepromData() const;
+    std::pair<int, std::vector<std::uint8_t>> userData() const;
+    // Firmware update: whether the boot loader runs, and the firmware last started by command 7.
+    bool inBootLoader() const;
+    std::vector<std::uint8_t> firmware() const;
 
 private:
+    enum class Rx : std::uint8_t {
+        Idle,          // a plain stream may arrive
+        PagedArmed,    // SET_ZEP came first: the block region and command 12 should follow
+        Paged,         // pages, then the tail
+        OfflineBlocks, // 2048-byte blocks of an offline image
+        Eeprom,        // the data of command 19
+        UserData,      // the data of command 21
+    };
+    struct Transfer {
+        Rx rx = Rx::Idle;
+        int mode = 0;                                   // SET_ZEP 1|2, or the offline image's mode 1-6
+        std::vector<std::uint8_t> image;                // pages or blocks so far
+        std::vector<std::uint8_t> head;                 // the paged transfer's first 64 bytes
+        chips::Family selected = chips::Family::EP2706; // what the station burns, as far as known
+        bool weakBit = false;                           // a paged burn's NG, decided at its start
+        int length = 0;                                 // EEPROM or user data announced
+        int address = 0;                                // user data start address
+        bool valid = false;                             // the user data announcement fits the programmer
+    };
+
     // Callers hold mutex_.
     bool deviceVisible() const;
     void closeLocked();
     void answer(std::uint8_t code, std::span<const std::uint8_t> values, int delayMs);
+    // Queues the steps, paced from now. `awaited`: they answer a station's wait, so no-ack drops the
+    // handshake answers and the start answers keep kHandshakeGap between them.
+    void post(const Steps& steps, bool awaited, chips::Family selected);
     std::array<std::uint8_t, 15> qcReply();
     void raise(DeviceEvent::Kind kind);
+    void resetTransfer();
+    std::optional<chips::Family> socketFamily() const;
+    void freshChipIfDue();
+    // Whether this burn fails by the NG rate, and how: a trim that runs out or a weak bit.
+    struct NgDraw {
+        bool trimFails = false;
+        bool weakBit = false;
+    };
+    NgDraw drawNg(const BurnProfile& profile);
+    std::uint32_t uidFor(std::uint32_t base, std::uint32_t step);
+    std::size_t sendCapacity() const;
+    void receiveUserData(int offset, std::span<const std::uint8_t> bytes);
+    void endPlain(int mode);
+    // `framed`: every byte arrived once. A paged burn brings the block region its transfer began
+    // with and the NG it drew then.
+    void burnChipImage(std::span<const std::uint8_t> image, jobs::TransferVariant variant, bool framed,
+                       Wait wait, std::span<const std::uint8_t> head, bool weakBit);
+    void storeChipImage(std::span<const std::uint8_t> image, jobs::TransferVariant variant, bool framed,
+                        bool awaited);
+    int beginPaged();
+    int pageComplete(int address, int length, int crc);
+    int tailComplete(int address, int length, int crc);
+    int offlineBlockComplete(int address, int length, int crc);
+    int offlineImageComplete(int command, int length, int mode, int crc);
+    int firmwareBlockComplete(int address, int length, int crc);
+    int firmwareComplete(int zero, int length, int crc);
+    int startFirmware();
 
     const SimOptions options_;
     const std::string path_;
@@ -114,10 +205,24 @@ private:
     std::string lastPath_;
     std::optional<SocketChip> chip_;
     std::optional<VirtualOtp> otp_;
+    bool chipWritten_ = false; // a burn wrote the socket chip's cells
     ErrorCounters counters_{};
     std::pair<int, int> eeWrite_{0, 0};
     ReportQueue reports_;
     ReceiveBuffer received_;
+    Transfer transfer_;
+    int sends_ = 0; // OTP_SEND calls since the link opened
+    std::vector<std::uint8_t> stored_;
+    std::vector<std::uint8_t> eeprom_;
+    std::pair<int, std::vector<std::uint8_t>> userData_{0, {}};
+    // UIDs: chip n of a batch gets uidBase + n * uidStep; a new base or step starts a new batch.
+    bool uidKnown_ = false;
+    std::uint32_t uidBase_ = 0, uidStep_ = 0, uidCount_ = 0;
+    // Firmware update.
+    bool bootLoader_ = false;
+    std::vector<std::uint8_t> update_; // blocks received by the boot loader
+    int updateLength_ = -1;            // the length command 6 verified; -1: not verified
+    std::vector<std::uint8_t> firmware_;
 
     // Serialises event delivery so that events arrive in the order the bench caused them.
     std::mutex eventMutex_;
