@@ -99,7 +99,7 @@ SimOptions sane(SimOptions o) {
 
 SimulatedProgrammer::SimulatedProgrammer(SimOptions options)
     : options_(sane(options)), path_(makePath(options.seed)), rng_(options.seed), faults_(options.faults),
-      filter_(kDeviceFilter), chip_(options.chip) {
+      filter_(kDeviceFilter), chip_(options.chip), autoInsert_(options.autoInsert) {
     if (chip_) otp_.emplace(chip_->otpBytes);
     // A programmer in use has seen a few errors already.
     for (auto& c : counters_)
@@ -334,8 +334,9 @@ std::optional<Family> SimulatedProgrammer::socketFamily() const {
 }
 
 void SimulatedProgrammer::freshChipIfDue() {
-    if (options_.autoInsert && chipWritten_ && chip_) otp_.emplace(chip_->otpBytes);
-    if (options_.autoInsert) chipWritten_ = false;
+    if (!autoInsert_) return;
+    if (chipWritten_ && chip_) otp_.emplace(chip_->otpBytes);
+    chipWritten_ = false;
 }
 
 SimulatedProgrammer::NgDraw SimulatedProgrammer::drawNg(const BurnProfile& profile) {
@@ -851,6 +852,11 @@ void SimulatedProgrammer::setSocketChip(std::optional<SocketChip> chip) {
     chipWritten_ = false;
     otp_.reset();
     if (chip_) otp_.emplace(chip_->otpBytes);
+}
+
+void SimulatedProgrammer::setAutoInsert(bool on) {
+    std::lock_guard lock(mutex_);
+    autoInsert_ = on;
 }
 
 std::optional<SocketChip> SimulatedProgrammer::socketChip() const {

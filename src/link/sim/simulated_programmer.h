@@ -109,6 +109,8 @@ public:
     FaultSet faults() const;
     // A fresh, blank chip of that model (nullopt: the socket empties).
     void setSocketChip(std::optional<SocketChip> chip);
+    // SimOptions::autoInsert, changed at run time.
+    void setAutoInsert(bool on);
     std::optional<SocketChip> socketChip() const;
     void setErrorCounters(const ErrorCounters& counters);
     ErrorCounters errorCounters() const;
@@ -206,6 +208,7 @@ private:
     std::optional<SocketChip> chip_;
     std::optional<VirtualOtp> otp_;
     bool chipWritten_ = false; // a burn wrote the socket chip's cells
+    bool autoInsert_;
     ErrorCounters counters_{};
     std::pair<int, int> eeWrite_{0, 0};
     ReportQueue reports_;
