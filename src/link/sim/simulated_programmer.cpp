@@ -215,8 +215,15 @@ int SimulatedProgrammer::otpSend(int offset, int length, const std::uint8_t* dat
                 return 0;
             }
             const auto at = static_cast<std::size_t>(offset);
+            auto fits = [&] { return at <= sendCapacity() && bytes.size() <= sendCapacity() - at; };
+            // A packet beyond the page or block of an unfinished transfer means the station gave that
+            // transfer up: what came since is a plain stream, so an abandoned transfer never wedges
+            // the programmer.
+            const bool framed =
+                transfer_.rx == Rx::Paged || transfer_.rx == Rx::OfflineBlocks || transfer_.rx == Rx::Eeprom;
+            if (!fits() && framed) transfer_ = Transfer{};
+            if (!fits()) return 1;
             const std::size_t capacity = sendCapacity();
-            if (at > capacity || bytes.size() > capacity - at) return 1;
             // A plain stream starts at offset 0: whatever an abandoned one left behind goes.
             const bool streaming = transfer_.rx == Rx::Idle || transfer_.rx == Rx::PagedArmed;
             if (streaming && at == 0 && !bytes.empty()) received_.clear();
@@ -283,8 +290,9 @@ int SimulatedProgrammer::setZep(int mode) {
         transfer_.mode = mode - 30;
         return 0;
     }
-    const bool streaming = transfer_.rx == Rx::Idle || transfer_.rx == Rx::PagedArmed;
-    if (streaming && received_.highWater() > 0) {
+    // Bytes received since the last page, block or image: they were a plain image, whatever
+    // transfer was under way before them.
+    if (received_.highWater() > 0) {
         endPlain(mode);
         return 0;
     }

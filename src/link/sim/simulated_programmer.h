@@ -16,7 +16,9 @@
 // What arrives is checked as a careful programmer would (framing, CRCs, length, check word, chip
 // code against the chip in the socket) before a cell is touched; the reports and their order per
 // family are described in burn_profile.h. A command out of turn (a page with no paged transfer
-// under way, a burn in the boot loader) returns kRefused and changes nothing.
+// under way, a burn in the boot loader) returns kRefused and changes nothing. A transfer the station
+// gave up ends with the first packet that does not fit its page or block, and SET_ZEP 1|2 after
+// received bytes always ends a plain image: no abandoned transfer wedges the programmer.
 #include "jobs/family_table.h"
 #include "link/programmer.h"
 #include "link/sim/burn.h"
