@@ -55,7 +55,10 @@ std::string FaultSet::names() const {
         if (!has(f.fault)) continue;
         if (!out.empty()) out += ',';
         out += f.name;
-        if (f.takesPercent) out += "=" + std::to_string(ngRate());
+        if (f.takesPercent) {
+            out += '=';
+            out += std::to_string(ngRate());
+        }
     }
     return out.empty() ? "none" : out;
 }
