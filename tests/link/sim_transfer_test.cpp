@@ -120,6 +120,31 @@ TEST(SimTransfer, ATailWhoseBlockChangedSinceTheStartIsNotBurnt) {
     EXPECT_TRUE(allBlank(p.socketCells()));
 }
 
+TEST(SimTransfer, APagedTransferGivenUpMidPageDoesNotKeepTheNextFromStarting) {
+    // The half page once made the retry's SET_ZEP end a plain image, whose failure answered the
+    // retry's start wait, and refuse the paged start; the retry's own block region then did the
+    // same to every retry after it.
+    SimulatedProgrammer p(test::fastOptions("EP39F03"));
+    ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+    const chips::ModelRow& row = *chips::findModel("EP39F03");
+    const auto job = prepareJob(row);
+    const auto& bytes = job.chip().bytes;
+    Station st(p, &row);
+    ASSERT_EQ(p.setZep(1), 0);
+    ASSERT_EQ(p.otpSend(0, 64, bytes.data() + bytes.size() - 66), 0);
+    ASSERT_EQ(p.zepIap(12, 0, 0, 0), 0);
+    ASSERT_EQ(st.wait(5), 4);
+    ASSERT_EQ(st.wait(5), 4);
+    ASSERT_TRUE(st.chunks(bytes.data(), 4096)); // and the station gives up
+    st.drain();
+
+    for (int retry = 0; retry < 2; ++retry) {
+        EXPECT_EQ(st.burn(job.chip()), Sent::Completed) << testing::PrintToString(st.lines);
+        EXPECT_EQ(st.passes, 1);
+        EXPECT_EQ(st.fails, 0);
+    }
+}
+
 TEST(SimTransfer, APlainStreamWithAGapOrARepeatIsNotBurnt) {
     const chips::ModelRow& row = *chips::findModel("EP2706");
     const auto job = prepareJob(row);

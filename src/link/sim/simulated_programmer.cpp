@@ -290,15 +290,16 @@ int SimulatedProgrammer::setZep(int mode) {
         transfer_.mode = mode - 30;
         return 0;
     }
-    // Bytes received since the last page, block or image: they were a plain image, whatever
-    // transfer was under way before them.
-    if (received_.highWater() > 0) {
+    // Bytes of a plain stream end a plain image. Bytes inside a page or block are what is left of a
+    // transfer the station gave up: they go without an answer, since a failure would write the
+    // handshake byte under the wait of the transfer that starts now. Either way a paged transfer
+    // may begin: its SET_ZEP comes first.
+    const bool framed =
+        transfer_.rx == Rx::Paged || transfer_.rx == Rx::OfflineBlocks || transfer_.rx == Rx::Eeprom;
+    if (!framed && received_.highWater() > 0)
         endPlain(mode);
-        return 0;
-    }
-    // Nothing received yet: a paged transfer begins. (A plain transfer of no bytes looks the same;
-    // it gets no answer, and the next plain stream still ends normally.)
-    resetTransfer();
+    else
+        resetTransfer(); // a plain transfer of no bytes gets no answer either
     transfer_.rx = Rx::PagedArmed;
     transfer_.mode = mode;
     return 0;

@@ -17,8 +17,9 @@
 // code against the chip in the socket) before a cell is touched; the reports and their order per
 // family are described in burn_profile.h. A command out of turn (a page with no paged transfer
 // under way, a burn in the boot loader) returns kRefused and changes nothing. A transfer the station
-// gave up ends with the first packet that does not fit its page or block, and SET_ZEP 1|2 after
-// received bytes always ends a plain image: no abandoned transfer wedges the programmer.
+// gave up ends with the first packet that does not fit its page or block (what follows is a plain
+// stream) or with the next SET_ZEP, which drops the unfinished page or block without an answer and
+// always lets a paged transfer begin: no abandoned transfer wedges the programmer.
 #include "jobs/family_table.h"
 #include "link/programmer.h"
 #include "link/sim/burn.h"
