@@ -20,6 +20,18 @@
 // gave up ends with the first packet that does not fit its page or block (what follows is a plain
 // stream) or with the next SET_ZEP, which drops the unfinished page or block without an answer and
 // always lets a paged transfer begin: no abandoned transfer wedges the programmer.
+//
+// What it does with what it received:
+//   - A chip burn writes the image into the socket chip's OTP cells (bits only go from 1 to 0). The
+//     n-th good chip of a batch (same uidBase and uidStep) gets the UID uidBase + n * uidStep, written
+//     over uidBase in the chip's copy of the parameter block; the operator's CKSUM leaves those bytes
+//     out, so it holds for every chip.
+//   - SET_ZEP 2 (and the offline modes 4-6) keep the image in the programmer (storedImage()); no chip
+//     is touched. The offline modes 1-3 program the EP8505 areas INIT (0x0000, 4 KB), BootLoader
+//     (0x1000, 8 KB) and APP (0x3000, 52 KB) of the socket chip.
+//   - EEPROM and user data are kept in the programmer (eepromData(), userData()), not in the chip.
+//   - Command 7 starts a verified update: the boot loader ends and the device stays on the bus (it
+//     does not re-enumerate).
 #include "jobs/family_table.h"
 #include "link/programmer.h"
 #include "link/sim/burn.h"
@@ -42,7 +54,7 @@ struct SimOptions {
     std::optional<SocketChip> chip = defaultSocketChip(); // nullopt: empty socket
     FaultSet faults;
     // Factor on every answer's delay: 1 paces like a programmer, 0 makes answers due at once
-    // (at most 1000).
+    // (at most 1000). Only kHandshakeGap is kept whatever the factor.
     double timing = 1.0;
     std::uint64_t seed = 0x4B454C564F52ull;
     // How long otpRecv waits for a report before it returns non-zero.
