@@ -12,8 +12,9 @@
 //                           answer, the rest of cal, then 0x8A: the second start answer
 //   paged, each page        0x3F
 //   paged, tail             0x05, 0x71/0x73, 0x75/0x77, 0x3F (the final answer), 0x8B
-//   failures                the failing stage's line; staged families then 0x8E (NG count); a wait
-//                           the failure must release gets a handshake code last (S 6, 12 or 15)
+//   failures                the failing stage's line; when a station's wait must hear of it and the
+//                           line writes no handshake value, 0x15 (start) or 0x45/0x46 (page, tail);
+//                           staged families then 0x8E (NG count and face)
 //
 // The classic ending belongs to the four oldest families (built-in jobs); every other family reports
 // the staged ending, whose 0x64/0x13/0x05/0x73/0x77/0x8B steps move the progress bar of group B.

@@ -21,6 +21,16 @@
 // stream) or with the next SET_ZEP, which drops the unfinished page or block without an answer and
 // always lets a paged transfer begin: no abandoned transfer wedges the programmer.
 //
+// Answers besides the burns of burn_profile.h:
+//   stored image      plain: 0x0D, 0x49; paged: 0x47 at command 12, 0x3F for each page and the tail;
+//                     an image no family sends: 0x67, 0x48; a wrong check word: 0x48
+//   offline blocks    0x49 for each block, 0x48 for a damaged one; command 1: 0x64, 0x05, 0x71/0x73,
+//                     0x8B (0x3C, 0x8E when the image is longer than its area); command 2: 0x0D
+//   firmware          0x0D for each block and for command 6; 0x0B (framing) or 0x0C (CRC) when damaged
+//   EEPROM            none; user data: 0xFA with 1 (kept) or 0 (refused)
+// Only the last handshake value of a wait's answers is its answer, and nothing that writes one
+// follows it.
+//
 // What it does with what it received:
 //   - A chip burn writes the image into the socket chip's OTP cells (bits only go from 1 to 0). The
 //     n-th good chip of a batch (same uidBase and uidStep) gets the UID uidBase + n * uidStep, written
