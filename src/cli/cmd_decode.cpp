@@ -58,7 +58,7 @@ void printJson(std::ostream& out, const chips::ModelRow& model, int result, cons
     for (auto w : s.decoders.words)
         words.push(static_cast<unsigned>(w));
     Json slots = Json::array();
-    for (const auto& slot : slotsById(s.decoders.slots)) {
+    for (const auto& slot : slotsById(s.decoders.fuseSlots)) {
         Json o = Json::object();
         o.set("id", slot.id);
         o.set("text", slot.text);
@@ -98,7 +98,7 @@ void printText(std::ostream& out, const chips::ModelRow& model, int result, cons
     const auto& c = s.decoders.words;
     out << strfmt("words: c0=0x%04x c1=0x%04x c2=0x%04x c3=0x%04x c4=0x%04x\n", c[0], c[1], c[2], c[3], c[4]);
     out << "slots:\n";
-    for (const auto& slot : slotsById(s.decoders.slots))
+    for (const auto& slot : slotsById(s.decoders.fuseSlots))
         out << "  " << slot.id << "  " << slot.text << (slot.visible ? "" : "  (hidden)") << "\n";
     if (s.decoders.lastBlock) {
         const auto bytes = blockBytes(s);

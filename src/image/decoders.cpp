@@ -575,7 +575,7 @@ struct DecoderTemplates {
     }
 };
 
-DecoderState::DecoderState() : slots(defaultFuseSlots()), templates(std::make_unique<DecoderTemplates>()) {}
+DecoderState::DecoderState() : fuseSlots(defaultFuseSlots()), templates(std::make_unique<DecoderTemplates>()) {}
 DecoderState::~DecoderState() = default;
 DecoderState::DecoderState(DecoderState&&) noexcept = default;
 DecoderState& DecoderState::operator=(DecoderState&&) noexcept = default;
@@ -619,13 +619,15 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
     if (!d) {
         // Nothing decoded: the page returns to its neutral start-up state rather than showing the
         // previous model's fuses as if they were this one's.
-        ds.slots = defaultFuseSlots();
+        ds.fuseSlots = defaultFuseSlots();
+        ds.lastReadOk = false;
         return std::nullopt;
     }
     ImageBuffers& buf = state.buffers;
     if (d->presetConfig) std::fill_n(buf.configArea.begin(), 14, 0xFF);
 
     const HexReadResult read = readHexImage(imagePath, d->options, buf, state.key, reporter);
+    ds.lastReadOk = read.ok;
     if (!read.ok) return 0;
 
     const std::uint8_t* src =
@@ -663,7 +665,7 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
         std::array<std::uint16_t, 6> values{c[0], c[1], c[2], c[3], c[4], 0};
         values[kWordK] = static_cast<std::uint16_t>(((c[1] >> 7) & 0xFFC0) | (c[2] >> 8));
         for (const auto& r : d->layout->rules)
-            if (!r.sizeSlot || d->layout->sizeSlots) applyRule(r, values, *d->layout, ds.slots, reporter);
+            if (!r.sizeSlot || d->layout->sizeSlots) applyRule(r, values, *d->layout, ds.fuseSlots, reporter);
     }
 
     switch (d->length) {

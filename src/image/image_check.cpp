@@ -17,7 +17,10 @@ int checkImage(const chips::ModelRow& model, const std::string& imagePath, Image
                Reporter& reporter) {
     // A model without a decoder has no length of its own; a stale one from another image must not pass.
     state.imageLength = runDecoder(model, imagePath, state, reporter).value_or(0);
-    if (passesAlways(model.family) || state.imageLength > 0) return 0;
+    // The charger chips' decoder gives no length (a normal end record counts 0), so any image it
+    // could read passes; one it could not read must not, or a blank or stale image would be burnt.
+    const bool usable = passesAlways(model.family) ? state.decoders.lastReadOk : state.imageLength > 0;
+    if (usable) return 0;
     reporter.messageBox(kWarningCaption, kWarningText, BoxButtons::YesNo, BoxIcon::Question);
     reporter.eventLog(kWarningText);
     return -1;

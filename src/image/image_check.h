@@ -76,8 +76,9 @@ struct DecoderState {
     DecoderState& operator=(DecoderState&&) noexcept;
 
     std::array<std::uint16_t, 5> words{}; // c0 … c4
-    FuseSlots slots;
+    FuseSlots fuseSlots;
     std::optional<BlockCopy> lastBlock; // set by the last successful decoder that built a block
+    bool lastReadOk = false;            // whether the last decoder could read its image
     std::unique_ptr<DecoderTemplates> templates;
 };
 

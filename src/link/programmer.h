@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvor::link {
 
@@ -15,6 +16,26 @@ inline constexpr int kReportSize = 64;
 inline constexpr int kErrorAlreadyOpen = 32;
 inline constexpr std::string_view kDeviceFilter = "vid_0b7a&pid_0731";
 inline constexpr std::string_view kInterfacePrefix = "\\\\?\\HID#VID_0B7A&PID_0731"; // 25 characters
+
+// Controls of a programmer on a test bench — the simulated one: plugging it, the chip in its
+// socket, its faults. The station offers them in its 模拟器 menu.
+class BenchControls {
+public:
+    virtual ~BenchControls() = default;
+    virtual void plug() = 0;
+    virtual void unplug() = 0;
+    virtual bool plugged() const = 0;
+    // Puts a fresh, blank chip of the same model into the socket.
+    virtual void insertBlankChip() = 0;
+    struct FaultChoice {
+        std::string name;   // as --sim-fault takes it
+        std::string effect; // one line for the menu
+    };
+    virtual std::vector<FaultChoice> faultChoices() const = 0;
+    virtual std::string activeFaults() const = 0; // "a,b" or "none"
+    // Replaces the active faults; returns an error text, empty when the list was taken.
+    virtual std::string setActiveFaults(std::string_view list) = 0;
+};
 
 class Programmer {
 public:
@@ -44,6 +65,8 @@ public:
     virtual bool setDeviceEventSink(DeviceEventSink sink) { return false; }
     // Capability, not identity: the station shows that a burn is simulated.
     virtual bool simulated() const { return false; }
+    // The bench controls of a programmer that has them (the simulator), else null.
+    virtual BenchControls* benchControls() { return nullptr; }
     // A short description for the log ("simulated programmer", the vendor library path).
     virtual std::string description() const = 0;
 };

@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "image/buffers.h"
 #include "jobs/hex_fixture.h"
+#include "support/cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,9 @@ using testing_hex::HexBuilder;
 using testing_hex::pattern;
 using testing_hex::writeTempFile;
 
-struct Outcome {
-    int code;
-    std::string out, err;
-};
-
-Outcome checksum(std::vector<std::string> args) {
+test::CliRun checksum(std::vector<std::string> args) {
     args.insert(args.begin(), "checksum");
-    std::ostringstream out, err;
-    const int code = run(args, out, err);
-    return {code, out.str(), err.str()};
+    return test::runKelvor(args);
 }
 
 // Program bytes and configuration words with OTP_MODE 0xF: EP3901 reads it as a full 16 KB image.
@@ -44,9 +38,9 @@ bool has(const std::string& text, const std::string& part) {
 
 TEST(ChecksumCommand, PrintsTheLogAndTheChecksumLabel) {
     const std::string path = writeTempFile("demo.hex", image());
-    const Outcome human = checksum({"--model", "EP27C42", path});
+    const test::CliRun human = checksum({"--model", "EP27C42", path});
     ASSERT_EQ(human.code, 0) << human.err;
-    const Outcome json = checksum({"--model", "EP27C42", path, "--json"});
+    const test::CliRun json = checksum({"--model", "EP27C42", path, "--json"});
     ASSERT_EQ(json.code, 0);
     const auto at = json.out.find("\"cksum\": ") + 9;
     const int cksum = std::stoi(json.out.substr(at));
@@ -79,7 +73,7 @@ TEST(ChecksumCommand, JsonNamesLayoutVariantAndBlock) {
         auto args = r.args;
         args.push_back(path);
         args.push_back("--json");
-        const Outcome out = checksum(args);
+        const test::CliRun out = checksum(args);
         EXPECT_EQ(out.code, has(out.out, "\"result\": 0") ? 0 : 2) << out.out;
         for (const auto& part : r.parts)
             EXPECT_TRUE(has(out.out, part)) << part << " in " << out.out;
@@ -89,7 +83,7 @@ TEST(ChecksumCommand, JsonNamesLayoutVariantAndBlock) {
 TEST(ChecksumCommand, OutWritesThePreparedChipImage) {
     const std::string path = writeTempFile("demo.hex", image());
     const std::string outPath = ::testing::TempDir() + "kelvor_checksum_out.bin";
-    const Outcome r = checksum({"--model", "EP39F022", path, "--clock-pin", "PB3", "--erase", "sectors",
+    const test::CliRun r = checksum({"--model", "EP39F022", path, "--clock-pin", "PB3", "--erase", "sectors",
                                 "--out", outPath, "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
     std::ifstream in(outPath, std::ios::binary);
@@ -102,7 +96,7 @@ TEST(ChecksumCommand, OutWritesThePreparedChipImage) {
 }
 
 TEST(ChecksumCommand, BadImageAndClosedLinkAreReported) {
-    const Outcome missing = checksum({"--model", "EP27C42", ::testing::TempDir() + "kelvor_missing.hex"});
+    const test::CliRun missing = checksum({"--model", "EP27C42", ::testing::TempDir() + "kelvor_missing.hex"});
     EXPECT_EQ(missing.code, 2);
     EXPECT_TRUE(has(missing.out, "选择的hex文件有误，请重新确认此文件！"));
     EXPECT_FALSE(has(missing.out, "CKSUM"));
@@ -113,7 +107,7 @@ TEST(ChecksumCommand, BadImageAndClosedLinkAreReported) {
     EXPECT_EQ(checksum({"--model", "EP39F02", writeTempFile("lf.hex", text)}).code, 2);
 
     const std::string path = writeTempFile("demo.hex", image());
-    const Outcome side = checksum({"--model", "EP39F02", path, "--eeprom-file", path});
+    const test::CliRun side = checksum({"--model", "EP39F02", path, "--eeprom-file", path});
     EXPECT_EQ(side.code, 0);
     EXPECT_TRUE(has(side.out, "请使能烧录器连接!"));
     EXPECT_TRUE(has(side.out, "EEPROM and factory data are not sent"));
@@ -149,7 +143,7 @@ TEST(ChecksumCommand, UsageErrorsExitWith2AndSayWhy) {
         {{"--model", "EP27C42", path, "--batch"}, "missing value for --batch"},
     };
     for (const auto& r : rows) {
-        const Outcome out = checksum(r.args);
+        const test::CliRun out = checksum(r.args);
         EXPECT_EQ(out.code, 2) << r.message;
         EXPECT_TRUE(has(out.err, r.message)) << r.message << " in " << out.err;
         EXPECT_TRUE(out.out.empty()) << r.message;

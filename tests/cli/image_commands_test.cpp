@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "support/cli_run.h"
 #include "support/image_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,8 @@ using test::hexConfigWords;
 using test::hexData;
 using test::hexEnd;
 
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-
-CliRun kelvorRun(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = cli::run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::CliRun;
+const auto kelvorRun = test::runKelvor;
 
 // The value of one top-level key of the decode command's JSON object, as printed.
 std::string field(const std::string& json, const std::string& key, const std::string& next) {
@@ -97,8 +90,8 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
     EXPECT_NE(refused.out.find("Error Hex file: record past end of area !!!!"), std::string::npos)
         << refused.out;
 
-    // The charger-chip models pass even a missing file.
-    EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 0);
+    // A missing file no longer passes for the charger-chip models either.
+    EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 1);
 
     const std::vector<std::vector<std::string>> usage = {
         {"decode", "--model", "EP9999", lfOnly},

@@ -1,5 +1,6 @@
 // kelvor report: status reports typed as hex, run through the receiver's decoding.
 #include "cli/cli.h"
+#include "support/cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +12,9 @@
 namespace kelvor::cli {
 namespace {
 
-struct Result {
-    int exit;
-    std::string out, err;
-};
-
-Result report(std::vector<std::string> args) {
+test::CliRun report(std::vector<std::string> args) {
     args.insert(args.begin(), "report");
-    std::ostringstream out, err;
-    const int exit = run(args, out, err);
-    return {exit, out.str(), err.str()};
+    return test::runKelvor(args);
 }
 
 std::string writeFile(const std::string& name, std::vector<char> bytes) {
@@ -33,8 +27,8 @@ TEST(ReportCli, HumanOutputPrintsEachMessageOnItsOwnLine) {
     // 128 digits: the offline key result reads its values from bytes 16-23; the rest is padding.
     std::string full = "13000f" + std::string(26, '0') + "7856341201000080";
     full += std::string(128 - full.size(), 'f');
-    const Result r = report({"--interval", "7", "130001", "1300fe00000500", "1300135a189c", full});
-    EXPECT_EQ(r.exit, 0);
+    const test::CliRun r = report({"--interval", "7", "130001", "1300fe00000500", "1300135a189c", full});
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, "");
     // Totals and frequency lines carry no line feed of their own.
     EXPECT_EQ(r.out, "芯片ID错误! 0ms\n"
@@ -45,10 +39,10 @@ TEST(ReportCli, HumanOutputPrintsEachMessageOnItsOwnLine) {
 }
 
 TEST(ReportCli, JsonCollectsEveryEffectInOrder) {
-    const Result r =
+    const test::CliRun r =
         report({"--json", "--model", "EP39F01", "--presses", "3", "--pass", "1", "--interval", "5",
                 "1300090000", "130001", "1300fc0102030405060708090a0b0c0d0e0f10", "1300ff"});
-    EXPECT_EQ(r.exit, 0);
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(
         r.out,
@@ -67,9 +61,9 @@ TEST(ReportCli, JsonCollectsEveryEffectInOrder) {
 TEST(ReportCli, StartStateComesFromTheOptions) {
     // Stage steps only while the reports drive the bar; 0x09 skips its step once the hardware
     // version was seen; the calibration target follows --freq (entry 0: 8 MHz).
-    const Result r = report({"--json", "--progress-by-report", "0", "--hw-version", "--freq", "0", "130064",
+    const test::CliRun r = report({"--json", "--progress-by-report", "0", "--hw-version", "--freq", "0", "130064",
                              "1300090000", "1300135a0992"});
-    EXPECT_EQ(r.exit, 0);
+    EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find(R"("progress": [], )"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("OSC FREQ=7.8400MHz, delta=2.0000%"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(R"("counters": {"presses": 0, "pass": 1, "fail": 0})"), std::string::npos) << r.out;
@@ -80,18 +74,18 @@ TEST(ReportCli, TransferImageFeedsThePositionCheck) {
     image[8209] = 0x05; // asks for position 5
     const std::string path = writeFile("report_cli_image.bin", image);
     const std::string used5 = "13001e" + std::string(16, '0') + "05";
-    Result r = report({"--transfer", path, used5});
-    EXPECT_EQ(r.exit, 0);
+    test::CliRun r = report({"--transfer", path, used5});
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "芯片4K模式位置已经烧录过一次，不能再次烧录！0ms\n");
 
     const std::string big = writeFile("report_cli_big.bin", std::vector<char>(65537, 0));
     r = report({"--transfer", big, used5});
-    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("larger than 65536 bytes"), std::string::npos) << r.err;
 
     r = report({"--transfer", testing::TempDir() + "no_such_image.bin", used5});
-    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("cannot read transfer image"), std::string::npos) << r.err;
 }
 
@@ -118,8 +112,8 @@ TEST(ReportCli, UsageErrorsSayWhatIsWrong) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message);
-        const Result r = report(row.args);
-        EXPECT_EQ(r.exit, kExitUsage);
+        const test::CliRun r = report(row.args);
+        EXPECT_EQ(r.code, kExitUsage);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("usage: kelvor report"), std::string::npos);

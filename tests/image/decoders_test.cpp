@@ -23,12 +23,12 @@ protected:
         rep = RecordingReporter{};
         return runDecoder(*chips::findModel(model), dir.write("image.hex", text), *state, rep);
     }
-    const std::string& slot(int id) { return findSlot(state->decoders.slots, id)->text; }
-    bool visible(int id) { return findSlot(state->decoders.slots, id)->visible; }
+    const std::string& slot(int id) { return findSlot(state->decoders.fuseSlots, id)->text; }
+    bool visible(int id) { return findSlot(state->decoders.fuseSlots, id)->visible; }
     // "id text", with " (hidden)" for a hidden slot, in id order.
     std::vector<std::string> page() {
         std::vector<std::string> out;
-        for (const auto& s : state->decoders.slots)
+        for (const auto& s : state->decoders.fuseSlots)
             out.push_back(std::to_string(s.id) + " " + s.text + (s.visible ? "" : " (hidden)"));
         std::sort(out.begin(), out.end());
         return out;
@@ -219,7 +219,7 @@ TEST_F(Decoders, OtpKmodTables) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         state = test::freshImageState();
-        findSlot(state->decoders.slots, 1026)->text = "before";
+        findSlot(state->decoders.fuseSlots, 1026)->text = "before";
         ASSERT_TRUE(decode(r.model, r.image));
         EXPECT_EQ(slot(1026), r.text ? r.text : "before");
         std::vector<std::string> log = rep.texts();
@@ -232,7 +232,7 @@ TEST_F(Decoders, Ep3901LengthFollowsOtpMode) {
     const std::pair<std::uint16_t, int> rows[] = {
         {0xF, 0x4000}, {7, 0x2000}, {3, 0x1000}, {1, 0x800}, {5, 0x400}};
     for (auto [mode, length] : rows) {
-        findSlot(state->decoders.slots, 1026)->text = "before";
+        findSlot(state->decoders.fuseSlots, 1026)->text = "before";
         EXPECT_EQ(decode("EP3901", hexConfigWords({0, 0, 0, mode, 0}) + hexEnd()), length) << mode;
     }
     EXPECT_EQ(slot(1025), "OTP_MODE:1K");

@@ -57,9 +57,10 @@ TEST(ImageCheck, ResultsByModel) {
         {"EP39F02", good, 0, 2},
         // No program record: endOfLastProgramRecord is 0, so the image is unusable.
         {"EP39F06", noProgram, -1, 0},
-        // The charger-chip models pass whatever the decoder returns, even an unreadable file.
+        // The charger-chip models pass whatever length the decoder returns...
         {"EP39H01", good, 0, 0},
-        {"EP39H02", dir.path("missing.hex"), 0, 0},
+        // ...but an unreadable file used to pass too and burn a blank or stale image.
+        {"EP39H02", dir.path("missing.hex"), -1, 0},
         {"EP8505", tooFar, -1, 0},
     };
     for (const auto& r : rows) {
@@ -74,13 +75,13 @@ TEST(ImageCheck, ResultsByModel) {
 TEST(ImageCheck, ModelWithoutDecoderIsUnusableAndShowsTheDefaultPage) {
     auto state = test::freshImageState();
     state->imageLength = 0x1000;
-    state->decoders.slots[0].text = "stale";
+    state->decoders.fuseSlots[0].text = "stale";
     chips::ModelRow row = *chips::findModel("EP2706");
     row.family = static_cast<chips::Family>(200);
     RecordingReporter rep;
     EXPECT_EQ(checkImage(row, "unused.hex", *state, rep), -1);
     EXPECT_EQ(state->imageLength, 0);
-    EXPECT_EQ(state->decoders.slots[0].text, "IO_MODE: 18");
+    EXPECT_EQ(state->decoders.fuseSlots[0].text, "IO_MODE: 18");
 }
 
 TEST(RawImage, LoadsAndLogsAsTheStationDoes) {

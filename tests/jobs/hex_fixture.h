@@ -1,6 +1,8 @@
 #pragma once
 // Small Intel HEX images built in the tests (CR LF line ends, as the reader requires), and temporary
 // files to hold them.
+#include "support/image_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,26 +33,13 @@ public:
                       {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     }
     HexBuilder& record(std::uint16_t offset, std::uint8_t type, const std::vector<std::uint8_t>& bytes) {
-        std::uint8_t sum = static_cast<std::uint8_t>(bytes.size() + (offset >> 8) + (offset & 0xFF) + type);
-        std::string line = ":" + hex2(static_cast<std::uint8_t>(bytes.size())) + hex2(offset >> 8) +
-                           hex2(offset & 0xFF) + hex2(type);
-        for (auto b : bytes) {
-            line += hex2(b);
-            sum = static_cast<std::uint8_t>(sum + b);
-        }
-        line += hex2(static_cast<std::uint8_t>(0x100 - sum)) + "\r\n";
-        text_ += line;
+        text_ += test::hexRecord(type, offset, bytes);
         return *this;
     }
     // The text with its end-of-file record.
-    std::string text() const { return text_ + ":00000001FF\r\n"; }
+    std::string text() const { return text_ + test::hexEnd(); }
 
 private:
-    static std::string hex2(unsigned v) {
-        char buf[3];
-        std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-        return buf;
-    }
     std::string text_;
 };
 

@@ -1,6 +1,10 @@
 #include "app/station/controller.h"
 
 #include "app/settings_lists.h"
+#include "image/image_check.h"
+#include "jobs/charger.h"
+#include "jobs/job.h"
+#include "jobs/station/job_station.h"
 #include "chips/selection.h"
 
 #include <QCoreApplication>
@@ -53,7 +57,8 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
                 [this](std::string_view caption, std::string_view text, BoxButtons b, BoxIcon i) {
                     return env_.prompter->messageBox(q(std::string(caption)), q(std::string(text)), b, i);
                 }),
-      settings_(std::filesystem::path(programDir_.toStdString()) / "KELVOR.ini") {
+      settings_(std::filesystem::path(programDir_.toStdString()) / "KELVOR.ini"),
+      image_(std::make_unique<image::ImageState>()) {
     Q_ASSERT(env_.prompter);
     log_.setFilePath(env_.logFile);
     if (env_.clock) log_.setClock(env_.clock);
@@ -61,6 +66,8 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
     shared_.g_familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     buildPages();
     connectPages();
+    connectJobPages();
+    syncFusePage();
 }
 
 CQORVENDlg::~CQORVENDlg() { ui_.shutdown(); }
@@ -308,22 +315,9 @@ void CQORVENDlg::fillStartUpContents() {
 
 void CQORVENDlg::applyConfigList(const std::string& text) {
     PageModel& cfg = page(page::kConfigList);
-    // Position → control; lists take the value as their entry, boxes as their state.
-    static const int kTargets[13] = {1128, 1129, 1065, 1117, 1130, 1119, 1120, 1121, 1122, 1123, 1127, 1126, 1131};
-    static const bool kIsBox[13] = {false, false, true, false, false, false, true, true, true, true, false, false, false};
-    const auto values = commaTerminatedList(text);
-    for (std::size_t i = 0; i < values.size() && i < 13; ++i) {
-        const int v = values[i];
-        if (i <= 1) {
-            // Both IC_NAME positions set both lists.
-            cfg.setCurrent(controlKey(1128), v);
-            cfg.setCurrent(controlKey(1129), v);
-        } else if (kIsBox[i]) {
-            cfg.setChecked(controlKey(kTargets[i]), v != 0);
-        } else {
-            cfg.setCurrent(controlKey(kTargets[i]), v);
-        }
-    }
+    jobs::ChargerSelections s = jobs::chargerSelections(cfg);
+    jobs::applyConfigList(text, s);
+    jobs::showChargerSelections(cfg, s);
 }
 
 void CQORVENDlg::lockEncryptedControls() {
@@ -402,7 +396,8 @@ void CQORVENDlg::fillFileList(const std::vector<std::string>& list) {
 long CQORVENDlg::sendMessage(int message, long wParam, long lParam) {
     switch (message) {
     case WM_LINK_CONNECT: link_->onLinkConnect(); break;
-    case WM_IMAGE_CHECK: onImageCheck(); break;
+    case WM_IMAGE_CHECK: return onImageCheck();
+    case WM_PROGRAM: onProgram(); break;
     case WM_RESULT_FAIL: onResult(false); break;
     case WM_RESULT_PASS: onResult(true); break;
     case WM_PROGRAM_MODE: {
@@ -436,8 +431,6 @@ void CQORVENDlg::onControlsEnable() {
     page(page::kIsp).setEnabled(controlKey(1021), true);
     page(page::kBoot).setEnabled("btnDownload", false);
 }
-
-void CQORVENDlg::onImageCheck() {}
 
 void CQORVENDlg::menuCommand(int command) {
     switch (command) {

@@ -21,8 +21,16 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace kelvor::image {
+struct ImageState;
+}
+namespace kelvor::jobs {
+struct TransferRequest;
+}
 
 namespace kelvor {
 
@@ -83,6 +91,9 @@ public:
     virtual void onDetectResult() {}
     virtual void onCountClear(long seq, long millivolts) {}
     virtual bool linkOpen() const { return false; }
+    virtual bool hwVersionSeen() const { return false; }
+    virtual void setProgressByReport(bool) {}
+    virtual void countProgramPress() {}
 };
 
 class CQORVENDlg : public QObject {
@@ -109,6 +120,11 @@ public:
     UiDispatcher& ui() { return ui_; }
     Prompter& prompter() { return *env_.prompter; }
     WorkerShared& shared() { return shared_; }
+    image::ImageState& imageState() { return *image_; }
+    // Runs a job's transfers one after the other; installed by the link. Returns false when a
+    // transfer is still running and nothing was started.
+    std::function<bool(std::vector<jobs::TransferRequest>)> startTransfers;
+    std::function<bool()> transfersBusy;
     const QString& programDir() const { return programDir_; }
     void setLinkHooks(LinkHooks* hooks) { link_ = hooks ? hooks : &noLink_; }
     LinkHooks& link() { return *link_; }
@@ -147,6 +163,10 @@ public:
     int subFlag27F01A3 = 0;
     bool soundPrompt = false;
     QVector<DeviceEntry> deviceMenu;
+    // A key given on the command line wins over GENERALFUNCTION/IMAGEKEY.
+    std::optional<std::array<std::uint8_t, 15>> imageKeyOverride;
+    // Result code of the last job (jobs::JobCode), for front ends that report it.
+    int lastJobCode = 0;
     // Page state beyond the controls.
     QString savedVoltageText;               // programming page, auto-voltage box
     QString eepromPath;                     // settings page
@@ -180,7 +200,10 @@ private:
     void setFamily(const chips::ModelRow& row);
     void onResult(bool pass);
     void onControlsEnable();
-    void onImageCheck();
+    int onImageCheck();
+    void onProgram();
+    void syncFusePage();
+    void connectJobPages();
 
     StationEnvironment env_;
     QString programDir_;
@@ -190,6 +213,7 @@ private:
     LogReporter reporter_;
     SettingsStore settings_;
     WorkerShared shared_;
+    std::unique_ptr<image::ImageState> image_;
     std::map<QString, PageModel*> pages_;
     LinkHooks noLink_;
     LinkHooks* link_ = &noLink_;

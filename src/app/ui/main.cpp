@@ -3,6 +3,7 @@
 #include "app/ui/forms.h"
 #include "app/ui/gui_prompter.h"
 #include "app/ui/main_window.h"
+#include "link/station/station_link.h"
 
 #include <QApplication>
 
@@ -21,7 +22,9 @@ public:
         StationEnvironment env;
         env.prompter = &prompter;
         CQORVENDlg station(env);
+        auto link = link::createStationLink(station);
         MainWindow window(station);
+        if (auto* bench = link->programmer().benchControls()) window.addSimulatorMenu(*bench);
         prompter.setParentWidget(&window);
         station.startUp();
         window.show();

@@ -170,6 +170,37 @@ void MainWindow::styleQcDisplay() {
     });
 }
 
+void MainWindow::addSimulatorMenu(link::BenchControls& bench) {
+    QMenu* menu = new QMenu(QStringLiteral("模拟器"), this);
+    menu->setObjectName(QStringLiteral("menuSimulator"));
+    menuBar()->insertMenu(deviceMenu_->menuAction(), menu);
+    auto* plug = menu->addAction(QStringLiteral("插入烧录器"));
+    auto* unplug = menu->addAction(QStringLiteral("拔出烧录器"));
+    auto* chip = menu->addAction(QStringLiteral("换一颗空白芯片"));
+    connect(plug, &QAction::triggered, this, [&bench] { bench.plug(); });
+    connect(unplug, &QAction::triggered, this, [&bench] { bench.unplug(); });
+    connect(chip, &QAction::triggered, this, [&bench] { bench.insertBlankChip(); });
+    QMenu* faults = menu->addMenu(QStringLiteral("故障"));
+    for (const auto& f : bench.faultChoices()) {
+        auto* a = faults->addAction(QString::fromStdString(f.name + "  —  " + f.effect));
+        a->setCheckable(true);
+        a->setData(QString::fromStdString(f.name));
+        connect(a, &QAction::triggered, this, [this, &bench, faults] {
+            QStringList on;
+            for (QAction* x : faults->actions())
+                if (x->isChecked()) on << x->data().toString();
+            const std::string error = bench.setActiveFaults(on.join(',').toStdString());
+            if (!error.empty()) station_.log().windowLog(error);
+        });
+    }
+    connect(menu, &QMenu::aboutToShow, this, [&bench, plug, unplug, faults] {
+        plug->setEnabled(!bench.plugged());
+        unplug->setEnabled(bench.plugged());
+        const QStringList active = QString::fromStdString(bench.activeFaults()).split(',');
+        for (QAction* a : faults->actions()) a->setChecked(active.contains(a->data().toString()));
+    });
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Workers waiting on the UI are released; the process never hangs on them.
     station_.ui().shutdown();

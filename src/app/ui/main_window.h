@@ -2,6 +2,7 @@
 // The main window: a view of the controller. It binds the file bar, tabs, log pane, progress bar,
 // status line and menus to the controller's models and hosts the twelve page forms.
 #include "app/station/controller.h"
+#include "link/programmer.h"
 
 #include <QMainWindow>
 
@@ -20,6 +21,8 @@ public:
     QTabBar* tabBar() const { return tabs_; }
     QPlainTextEdit* logPane() const { return log_; }
     QMenu* deviceMenu() const { return deviceMenu_; }
+    // The 模拟器 menu, shown while the simulated programmer is in use.
+    void addSimulatorMenu(link::BenchControls& bench);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,8 @@
 #include "link/station/link.h"
 
 #include "app/strfmt.h"
+#include "jobs/job.h"
+#include "link/station/transfer.h"
 
 #include <QThread>
 
@@ -52,14 +54,27 @@ std::array<std::uint16_t, 12> LinkGlobals::qcErrorStats() const {
 }
 
 Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events)
-    : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {}
+    : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {
+    transfers_ = std::make_unique<TransferQueue>(c_, programmer_, g_);
+    transfers_->onChipImage = [this](std::shared_ptr<const std::vector<std::uint8_t>> image) {
+        setLastTransferImage(std::move(image));
+    };
+    c_.startTransfers = [this](std::vector<jobs::TransferRequest> requests) {
+        return transfers_->start(std::move(requests));
+    };
+    c_.transfersBusy = [this] { return transfers_->busy(); };
+}
 
 Link::~Link() {
+    c_.setLinkHooks(nullptr);
+    c_.startTransfers = nullptr;
+    c_.transfersBusy = nullptr;
     programmer_->setDeviceEventSink(nullptr);
     // Receivers leave their loop at the next turn; sends to a closed window return at once.
     g_.g_linkOpen = 0;
     ++generation_;
     c_.ui().shutdown();
+    transfers_.reset();
     for (auto& t : receivers_)
         if (t.joinable()) t.join();
 }
@@ -74,6 +89,7 @@ void Link::setUp() {
     const bool registered =
         fromProgrammer || (events_ && events_->start([this](const DeviceEvent& e) { onDeviceEvent(e); }));
     if (!registered) c_.log().windowLog("\r\nERROR: Unable to register device notification.");
+    for (const auto& note : startupNotes) c_.log().windowLog(note);
     if (programmer_->simulated()) {
         // Nobody should take a simulated burn for a real one.
         c_.mainModel().setText("title", c_.mainModel().text("title") + QStringLiteral(" - 模拟烧录器(非真实烧录)"));
@@ -168,13 +184,11 @@ void Link::onLinkConnect() {
 
 void Link::startReceiver() {
     g_.g_receiverRunning = 1;
+    // The first report's "%dms" counts from the open link, not from the machine's boot.
+    g_.g_timeBase = tickCount();
     const std::uint64_t gen = ++generation_;
-    // Threads that already left their loop are collected here; a running one sees the new
-    // generation and ends at its next turn, so two receivers never share the link.
-    for (auto it = receivers_.begin(); it != receivers_.end();) {
-        (void)it;
-        ++it;
-    }
+    // A receiver of an earlier open sees the new generation and ends at its next turn, so two
+    // receivers never share the link; all are joined when the link goes.
     receivers_.emplace_back([this, gen] { receiveLoop(gen); });
 }
 
@@ -260,7 +274,11 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         case Effect::Kind::Notify: {
             const int message = toMessage(e.notification());
             // Synchronous: the handler runs before the next report is read.
-            if (!ui.send([this, message] { c_.sendMessage(message); })) return false;
+            if (!ui.send([this, message] {
+                    c_.sendMessage(message);
+                    if (message == WM_RESULT_PASS || message == WM_RESULT_FAIL) emit verdict(message == WM_RESULT_PASS);
+                }))
+                return false;
             break;
         }
         }
@@ -323,12 +341,16 @@ void Link::onAutoDetect() {
 
 void Link::onDetectResult() {
     const auto v = g_.detectReply();
+    ++detectAnswers;
+    lastDetectedId = -1;
+    lastDetectSelected = false;
     if (v[0] != 0 || v[1] != 0) return;
-    if (v[2] == 0 && v[3] == 0) {
+    lastDetectedId = v[2] * 256 + v[3];
+    if (lastDetectedId == 0) {
         c_.log().windowLog("未检测到芯片，请确保连线无误!\n");
         return;
     }
-    c_.selectByDetectedId(v[2] * 256 + v[3]);
+    lastDetectSelected = c_.selectByDetectedId(lastDetectedId);
 }
 
 void Link::onCountClear(long seq, long millivolts) {

@@ -66,6 +66,8 @@ public:
 // Milliseconds of a monotonic clock, wrapping like a 32-bit tick counter.
 std::uint32_t tickCount();
 
+class TransferQueue;
+
 class Link : public QObject, public LinkHooks {
     Q_OBJECT
 public:
@@ -76,6 +78,7 @@ public:
     Programmer& programmer() { return *programmer_; }
     std::shared_ptr<Programmer> programmerPtr() { return programmer_; }
     int linkHandle() const { return linkHandle_; }
+    TransferQueue& transfers() { return *transfers_; }
 
     // LinkHooks
     void setUp() override;
@@ -86,6 +89,9 @@ public:
     void onDetectResult() override;
     void onCountClear(long seq, long millivolts) override;
     bool linkOpen() const override { return g_.g_linkOpen != 0; }
+    bool hwVersionSeen() const override { return g_.g_hwVersionSeen != 0; }
+    void setProgressByReport(bool on) override { g_.g_progressByReport = on ? 1 : 0; }
+    void countProgramPress() override { ++g_.g_programPresses; }
 
     void onDeviceEvent(const DeviceEvent& e);
     void enumerate();
@@ -95,9 +101,18 @@ public:
     // Hook for the firmware-update continuation and the QC firmware request of the connect handler.
     std::function<void()> onConnectedFirmwareSteps;
     int qcFirmwareRequest = 0;
+    // Auto-detect answers handled so far, and the identifier of the last one (-1: ignored answer,
+    // 0: no chip); for the command line.
+    int detectAnswers = 0;
+    int lastDetectedId = -1;
+    bool lastDetectSelected = false;
+    // Window log lines written at set-up, after the banner: which programmer, and any problem.
+    std::vector<std::string> startupNotes;
 
 signals:
     void receiverStopped();
+    // The programmer's verdict on a chip: a pass or fail ending of a status report.
+    void verdict(bool pass);
 
 private:
     void startReceiver();
@@ -115,6 +130,7 @@ private:
     bool removalPending_ = false;
     std::atomic<std::uint64_t> generation_{0};
     std::vector<std::thread> receivers_;
+    std::unique_ptr<TransferQueue> transfers_;
     std::mutex imageLock_;
     std::shared_ptr<const std::vector<std::uint8_t>> lastImage_;
 };

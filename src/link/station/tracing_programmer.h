@@ -42,6 +42,7 @@ public:
     int zepIap(int command, int a, int b, int c) override;
     int lastOsError() override { return inner_->lastOsError(); }
     bool simulated() const override { return inner_->simulated(); }
+    BenchControls* benchControls() override { return inner_->benchControls(); }
     std::string description() const override { return inner_->description(); }
     bool setDeviceEventSink(DeviceEventSink sink) override;
 

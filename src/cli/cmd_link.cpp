@@ -1,0 +1,93 @@
+// kelvor detect | reset | ee-write: connect to the chosen programmer, run one command, print the
+// log lines.
+#include "cli/programmer_args.h"
+#include "cli/session.h"
+
+#include <ostream>
+
+namespace kelvor::cli {
+namespace {
+
+constexpr int kAnswerTimeoutMs = 3000;
+
+bool usage(Context& ctx, const char* text) {
+    ctx.err << "usage: kelvor " << text << " " << kProgrammerUsage << "\n";
+    if (!ctx.args.error().empty()) ctx.err << "kelvor: " << ctx.args.error() << "\n";
+    return false;
+}
+
+bool lineSeen(Session& s, std::string_view needle, std::size_t from) {
+    const auto& lines = s.paneLines();
+    for (std::size_t i = from; i < lines.size(); ++i)
+        if (lines[i].find(needle) != std::string::npos) return true;
+    return false;
+}
+
+int runDetect(Context& ctx) {
+    Session s(ctx.args);
+    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "detect"), kExitUsage;
+    s.start();
+    // The connect handler asks for auto-detect; wait for its answer.
+    const bool answered =
+        s.link().linkOpen() && !lineSeen(s, "自动检测失败!", 0) &&
+        s.runUntil([&] { return s.link().detectAnswers > 0; }, kAnswerTimeoutMs);
+    s.settle();
+    s.flush(ctx.out);
+    if (!s.link().linkOpen() || !answered) {
+        if (s.link().linkOpen()) ctx.err << "kelvor: the programmer did not answer the auto-detect request\n";
+        return kExitLink;
+    }
+    if (!s.link().lastDetectSelected) return kExitFail;
+    ctx.out << s.station().selectedModel()->model << "\n";
+    return kExitOk;
+}
+
+int runReset(Context& ctx) {
+    Session s(ctx.args);
+    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "reset"), kExitUsage;
+    s.start();
+    if (!s.link().linkOpen()) {
+        s.flush(ctx.out);
+        return kExitLink;
+    }
+    const std::size_t from = s.paneLines().size();
+    s.station().sendMessage(WM_CHIP_RESET);
+    s.settle();
+    s.flush(ctx.out);
+    return lineSeen(s, "复位芯片成功!", from) ? kExitOk : kExitLink;
+}
+
+int runEeWrite(Context& ctx) {
+    Session s(ctx.args);
+    const auto rest = ctx.args.finish();
+    if (rest.size() != 2 || !ctx.args.ok()) return usage(ctx, "ee-write SEQ MILLIVOLTS"), kExitUsage;
+    long values[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& t = rest[static_cast<std::size_t>(i)];
+        if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) {
+            ctx.err << "kelvor: " << t << " is not a number of at most 6 digits\n";
+            return kExitUsage;
+        }
+        values[i] = std::stol(t);
+    }
+    s.start();
+    if (!s.link().linkOpen()) {
+        s.flush(ctx.out);
+        return kExitLink;
+    }
+    const std::size_t from = s.paneLines().size();
+    s.station().sendMessage(WM_COUNT_CLEAR, values[0], values[1]);
+    const bool failed = lineSeen(s, "清除烧录计数失败!", from);
+    const bool done = !failed && s.runUntil([&] { return lineSeen(s, "烧录计数已清零", from); }, kAnswerTimeoutMs);
+    s.settle();
+    s.flush(ctx.out);
+    return done ? kExitOk : kExitLink;
+}
+
+} // namespace
+
+KELVOR_CLI_COMMAND("detect", "detect [programmer options]       auto-detect the chip in the socket", runDetect);
+KELVOR_CLI_COMMAND("reset", "reset [programmer options]        reset the chip", runReset);
+KELVOR_CLI_COMMAND("ee-write", "ee-write SEQ MILLIVOLTS [...]     write the EE voltage and sequence number", runEeWrite);
+
+} // namespace kelvor::cli

@@ -1,0 +1,145 @@
+// kelvor program: connect, run the job as "烧录" (or an offline-page button) does, and wait for the
+// programmer's verdict on each chip.
+#include "app/json.h"
+#include "chips/catalog.h"
+#include "cli/job_options.h"
+#include "cli/programmer_args.h"
+#include "cli/session.h"
+#include "jobs/job.h"
+#include "jobs/station/job_station.h"
+#include "link/station/transfer.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <ostream>
+
+namespace kelvor::cli {
+namespace {
+
+constexpr int kDetectWaitMs = 3000;
+constexpr int kVerdictWaitMs = 120000;
+constexpr int kOfflineSettleMs = 300;
+
+int usage(Context& ctx, const std::string& why) {
+    if (!why.empty()) ctx.err << "kelvor: " << why << "\n";
+    ctx.err << "usage: kelvor program --model MODEL IMAGE [job options] [--offline MODE] [--count N] "
+            << kProgrammerUsage << " [--json]\n"
+            << kJobOptionsHelp;
+    return kExitUsage;
+}
+
+struct ChipRun {
+    bool verdict = false;
+    bool pass = false;
+    bool failVerdict = false;
+    bool runDone = false;
+    link::TransferOutcome outcome = link::TransferOutcome::Done;
+};
+
+int runProgram(Context& ctx) {
+    const bool json = ctx.args.flag("--json");
+    const auto modelName = ctx.args.option("--model");
+    const auto offlineText = ctx.args.option("--offline");
+    const auto countText = ctx.args.option("--count");
+    if (!modelName) return usage(ctx, "--model is required");
+    const chips::ModelRow* row = chips::findModel(*modelName);
+    if (!row) return usage(ctx, "unknown model " + *modelName);
+
+    int offline = 0;
+    if (offlineText) {
+        const bool ok = offlineText->size() == 1 && (*offlineText)[0] >= '1' && (*offlineText)[0] <= '6';
+        if (!ok) return usage(ctx, "--offline takes a mode 1-6");
+        offline = (*offlineText)[0] - '0';
+    }
+    int count = 1;
+    if (countText) {
+        if (countText->empty() || countText->size() > 6 || countText->find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(*countText) < 1)
+            return usage(ctx, "--count takes a number of chips from 1");
+        count = std::stoi(*countText);
+    }
+    JobOptions job;
+    if (auto bad = parseJobOptions(ctx.args, *row, job)) return usage(ctx, *bad);
+    // The socket holds the model being programmed unless told otherwise.
+    Session s(ctx.args, [row](link::ProgrammerOptions& o) {
+        if (o.simChip.empty()) o.simChip = std::string(row->model);
+    });
+    const auto rest = ctx.args.finish();
+    if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
+    if (rest.size() != 1) return usage(ctx, "one IMAGE is required");
+    if (row->model == "EP39H01" && offline == 0)
+        return usage(ctx, "EP39H01 cannot be programmed online (its \"烧录\" is disabled); use --offline 1");
+
+    s.start();
+    auto finish = [&](int code, int passed, int failed) {
+        s.settle();
+        if (json) {
+            for (const auto& line : s.paneLines()) ctx.out << Json(Json::Object{{"line", Json(line)}}).dump() << "\n";
+            Json summary = Json::object();
+            summary.set("passed", passed);
+            summary.set("failed", failed);
+            summary.set("cksum", s.station().mainModel().text(controlKey(1041)).toStdString());
+            ctx.out << summary.dump() << "\n";
+        } else {
+            s.flush(ctx.out);
+        }
+        return code;
+    };
+    if (!s.link().linkOpen()) return finish(kExitLink, 0, 0);
+    // Let the connect's auto-detect answer arrive before the model is chosen, so it cannot
+    // change the selection afterwards.
+    s.runUntil([&] { return s.link().detectAnswers > 0; }, kDetectWaitMs);
+
+    CQORVENDlg& st = s.station();
+    st.selectModel(*row);
+    st.imagePath = QFileInfo(QString::fromStdString(rest[0])).absoluteFilePath();
+    if (job.imageKey) st.imageKeyOverride = *job.imageKey;
+    jobs::showJobInputs(st, job.inputs);
+
+    ChipRun chip;
+    QObject::connect(&s.link(), &link::Link::verdict, [&chip](bool pass) {
+        chip.verdict = true;
+        chip.pass = pass;
+        if (!pass) chip.failVerdict = true;
+    });
+    s.link().transfers().onRunFinished = [&chip](link::TransferOutcome o) {
+        chip.runDone = true;
+        chip.outcome = o;
+    };
+
+    int passed = 0, failed = 0;
+    for (int n = 0; n < count; ++n) {
+        chip = ChipRun{};
+        if (offline)
+            st.sendMessage(WM_PROGRAM_MODE, offline, 0);
+        else
+            st.page(page::kIsp).click(controlKey(1042)); // the job runs, then the press is counted
+        if (st.lastJobCode != jobs::kJobPrepared) return finish(kExitUsage, passed, failed);
+        if (!s.link().transfers().busy() && !chip.runDone) return finish(kExitLink, passed, failed);
+
+        const bool ended = s.runUntil(
+            [&] {
+                if (chip.runDone && chip.outcome != link::TransferOutcome::Done) return true;
+                return chip.runDone && (offline != 0 || chip.verdict);
+            },
+            kVerdictWaitMs);
+        if (offline && ended && chip.outcome == link::TransferOutcome::Done) s.settle(kOfflineSettleMs);
+        if (!ended) {
+            s.station().log().windowLog("kelvor: 等待烧录结果超时");
+        }
+        if (chip.runDone && chip.outcome == link::TransferOutcome::LinkClosed) return finish(kExitLink, passed, failed + 1);
+        const bool ok = ended && chip.outcome == link::TransferOutcome::Done && !chip.failVerdict &&
+                        (offline != 0 || chip.pass);
+        ok ? ++passed : ++failed;
+        if (!json) s.flush(ctx.out);
+        if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);
+    }
+    return finish(failed ? kExitFail : kExitOk, passed, failed);
+}
+
+} // namespace
+
+KELVOR_CLI_COMMAND("program", "program --model M IMAGE [...]    program chips through the programmer", runProgram);
+
+} // namespace kelvor::cli

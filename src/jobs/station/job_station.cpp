@@ -1,0 +1,239 @@
+// The programming job in the station: the pages feed JobInputs, the job runs, and its result is
+// applied to the window and handed to the transfer threads.
+#include "jobs/station/job_station.h"
+
+#include "app/station/controller.h"
+#include "image/image_check.h"
+#include "jobs/field_rules.h"
+#include "jobs/job.h"
+
+namespace kelvor::jobs {
+namespace {
+
+std::string u8(const QString& s) { return s.toStdString(); }
+
+struct Target {
+    int id;
+    int ChargerSelections::*list = nullptr;
+    bool ChargerSelections::*box = nullptr;
+};
+
+const Target kChargerControls[] = {
+    {1128, &ChargerSelections::icName},
+    {1129, &ChargerSelections::icNameChk},
+    {1065, nullptr, &ChargerSelections::printSwitch},
+    {1117, &ChargerSelections::ocp},
+    {1130, &ChargerSelections::dischargeTime},
+    {1119, &ChargerSelections::power},
+    {1120, nullptr, &ChargerSelections::shortCircuit},
+    {1121, nullptr, &ChargerSelections::overVoltage},
+    {1122, nullptr, &ChargerSelections::dApple},
+    {1123, nullptr, &ChargerSelections::acApple},
+    {1127, &ChargerSelections::qcClass},
+    {1126, &ChargerSelections::cableCompensation},
+    {1131, &ChargerSelections::powerSave},
+};
+
+// The widget layer asks these adapters; the rules themselves are the job's.
+kelvor::CharVerdict toVerdict(const jobs::CharVerdict& v) {
+    using Kind = kelvor::CharVerdict::Kind;
+    switch (v.action) {
+    case jobs::CharVerdict::Action::Accept: return {};
+    case jobs::CharVerdict::Action::AcceptUpper: return {Kind::AcceptAs, QChar(v.ch), {}};
+    case jobs::CharVerdict::Action::Drop: return {Kind::Drop, {}, {}};
+    case jobs::CharVerdict::Action::Refuse:
+        return {Kind::Refuse, {}, QString::fromUtf8(v.balloon.data(), static_cast<qsizetype>(v.balloon.size()))};
+    }
+    return {};
+}
+
+CharFilter uidFilter() {
+    return [](const QString& text, int s, int e, QChar ch) {
+        return toVerdict(uidCharRule(text.toStdU16String(), s, e, ch.unicode()));
+    };
+}
+
+CharFilter myEditFilter(int id) {
+    return [id](const QString& text, int s, int e, QChar ch) {
+        return toVerdict(myEditCharRule(id, text.toStdU16String(), s, e, ch.unicode()));
+    };
+}
+
+} // namespace
+
+ChargerSelections chargerSelections(const PageModel& cfg) {
+    ChargerSelections s;
+    for (const auto& t : kChargerControls) {
+        if (t.list) s.*t.list = cfg.current(controlKey(t.id));
+        else s.*t.box = cfg.isChecked(controlKey(t.id));
+    }
+    s.customPdo = cfg.isChecked(controlKey(1139));
+    s.pdoText = u8(cfg.text(controlKey(1140)));
+    return s;
+}
+
+void showChargerSelections(PageModel& cfg, const ChargerSelections& s) {
+    for (const auto& t : kChargerControls) {
+        if (t.list) cfg.setCurrent(controlKey(t.id), s.*t.list);
+        else cfg.setChecked(controlKey(t.id), s.*t.box);
+    }
+}
+
+JobInputs readJobInputs(CQORVENDlg& st) {
+    PageModel& isp = st.page(page::kIsp);
+    PageModel& set = st.page(page::kSetting);
+    PageModel& init = st.page(page::kInitConfig);
+    JobInputs in;
+    in.batchText = u8(isp.text(controlKey(1043)));
+    in.incrementText = u8(isp.text(controlKey(1044)));
+    in.voltageText = u8(isp.text(controlKey(1032)));
+    in.frequencyIndex = isp.current(controlKey(1045));
+    in.autoVoltage = isp.isChecked(controlKey(1065));
+    in.firmwareIndex = set.current(controlKey(1060));
+    in.calSlosc = set.isChecked(controlKey(1061));
+    in.calEeprom = set.isChecked(controlKey(1062));
+    in.calOp = set.isChecked(controlKey(1063));
+    in.eepromVoltageText = u8(set.text(controlKey(1064)));
+    in.clockIndex = set.current(controlKey(1092));
+    in.clockPinText = u8(set.currentText(controlKey(1093)));
+    in.eepromProgramming = set.isChecked(controlKey(1065));
+    in.eepromPath = u8(st.eepromPath);
+    in.select32M = set.isChecked(controlKey(1068));
+    in.fastClock = set.isChecked(controlKey(1069));
+    in.factoryData = init.isChecked(controlKey(1065));
+    in.factoryPath = u8(st.factoryPath);
+    in.factoryListText = u8(init.text(controlKey(1107)));
+    in.eraseFull = init.isChecked(controlKey(1109));
+    in.eraseSectors = init.isChecked(controlKey(1110));
+    in.eraseNone = init.isChecked(controlKey(1111));
+    in.startAddressText = u8(init.text(controlKey(1113)));
+    in.charger = chargerSelections(st.page(page::kConfigList));
+    return in;
+}
+
+void showJobInputs(CQORVENDlg& st, const JobInputs& in) {
+    auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    PageModel& isp = st.page(page::kIsp);
+    PageModel& set = st.page(page::kSetting);
+    PageModel& init = st.page(page::kInitConfig);
+    isp.setText(controlKey(1043), q(in.batchText));
+    isp.setText(controlKey(1044), q(in.incrementText));
+    isp.setChecked(controlKey(1065), in.autoVoltage);
+    isp.setText(controlKey(1032), q(in.voltageText));
+    isp.setCurrent(controlKey(1045), in.frequencyIndex);
+    set.setCurrent(controlKey(1060), in.firmwareIndex);
+    set.setChecked(controlKey(1061), in.calSlosc);
+    set.setChecked(controlKey(1062), in.calEeprom);
+    set.setChecked(controlKey(1063), in.calOp);
+    set.setText(controlKey(1064), q(in.eepromVoltageText));
+    set.setCurrent(controlKey(1092), in.clockIndex);
+    const int pin = static_cast<int>(set.items(controlKey(1093)).indexOf(q(in.clockPinText)));
+    if (pin >= 0) set.setCurrent(controlKey(1093), pin);
+    set.setChecked(controlKey(1065), in.eepromProgramming);
+    st.eepromPath = q(in.eepromPath);
+    set.setChecked(controlKey(1068), in.select32M);
+    set.setChecked(controlKey(1069), in.fastClock);
+    init.setChecked(controlKey(1065), in.factoryData);
+    st.factoryPath = q(in.factoryPath);
+    init.setText(controlKey(1107), q(in.factoryListText));
+    init.setChecked(controlKey(1109), in.eraseFull);
+    init.setChecked(controlKey(1110), in.eraseSectors);
+    init.setChecked(controlKey(1111), in.eraseNone);
+    init.setText(controlKey(1113), q(in.startAddressText));
+    PageModel& cfg = st.page(page::kConfigList);
+    showChargerSelections(cfg, in.charger);
+    cfg.setChecked(controlKey(1139), in.charger.customPdo);
+    cfg.setVisible(controlKey(1140), in.charger.customPdo);
+    cfg.setText(controlKey(1140), q(in.charger.pdoText));
+}
+
+} // namespace kelvor::jobs
+
+namespace kelvor {
+
+int CQORVENDlg::onImageCheck() {
+    // Before any selection the construction default, EP2702, is the selected family.
+    const chips::ModelRow& model = selected ? *selected : *chips::findModel("EP2702");
+    image_->key = imageKeyOverride ? *imageKeyOverride
+                                   : image::parseImageKey(settings_.readText("GENERALFUNCTION", "IMAGEKEY"))
+                                         .value_or(image::defaultImageKey());
+    const int result = image::checkImage(model, imagePath.toStdString(), *image_, reporter_);
+    syncFusePage();
+    return result;
+}
+
+void CQORVENDlg::syncFusePage() {
+    PageModel& fuse = page(page::kFuse);
+    for (const auto& slot : image_->decoders.fuseSlots) {
+        const QString key = controlKey(slot.id);
+        fuse.setText(key, QString::fromStdString(slot.text));
+        // The size group's three texts are shown or hidden by the model selection.
+        if (slot.id < 1024 || slot.id > 1026) fuse.setVisible(key, slot.visible);
+    }
+}
+
+void CQORVENDlg::onProgram() {
+    if (transfersBusy && transfersBusy()) {
+        log_.windowLog("上一次烧录尚未结束，请稍候!");
+        return;
+    }
+    const chips::ModelRow* model = selected ? selected : chips::findModel("EP2702");
+    jobs::JobContext ctx;
+    ctx.model = model;
+    ctx.imagePath = imagePath.toStdString();
+    ctx.programMode = programMode;
+    ctx.linkOpen = link_->linkOpen();
+    ctx.hwVersionSeen = link_->hwVersionSeen();
+    const jobs::JobInputs inputs = jobs::readJobInputs(*this);
+    jobs::JobResult r = jobs::startProgrammingJob(inputs, ctx, *image_, settings_, reporter_);
+    lastJobCode = r.code;
+
+    if (r.progressByReport) {
+        link_->setProgressByReport(true);
+        mainModel().setCurrent(controlKey(1037), 0);
+    }
+    if (r.freqIndex) shared_.g_freqIndex = *r.freqIndex;
+    if (!r.cksumText.empty()) mainModel().setText(controlKey(1041), QString::fromStdString(r.cksumText));
+    if (r.disableButtons) {
+        page(page::kIsp).setEnabled(controlKey(1021), false);
+        page(page::kIsp).setEnabled(controlKey(1042), false);
+    }
+    if (!r.transfers.empty() && startTransfers && !startTransfers(std::move(r.transfers)) && r.disableButtons) {
+        // Nothing was started: give the buttons back.
+        page(page::kIsp).setEnabled(controlKey(1021), true);
+        page(page::kIsp).setEnabled(controlKey(1042), true);
+    }
+}
+
+void CQORVENDlg::connectJobPages() {
+    PageModel& isp = page(page::kIsp);
+    isp.setCharFilter(controlKey(1043), jobs::uidFilter());
+    isp.setCharFilter(controlKey(1044), jobs::uidFilter());
+    connect(&isp, &PageModel::edited, this, [&isp](const QString& key) {
+        if (key != controlKey(1032)) return;
+        if (auto cut = jobs::voltageLengthRule(isp.text(key).toStdU16String()))
+            isp.setText(key, QString::fromStdU16String(cut->text));
+    });
+    // "烧录" counts a press once its job has run.
+    connect(&isp, &PageModel::clicked, this, [this](const QString& key) {
+        if (key == controlKey(1042)) link_->countProgramPress();
+    });
+
+    PageModel& cfg = page(page::kConfigList);
+    cfg.setCharFilter(controlKey(1140), jobs::myEditFilter(jobs::kFieldCustomPdo));
+    connect(&cfg, &PageModel::chosen, this, [&cfg](const QString& key, int index) {
+        if (key == controlKey(1128)) cfg.setCurrent(controlKey(1129), index);
+    });
+    connect(&cfg, &PageModel::clicked, this, [&cfg](const QString& key) {
+        if (key != controlKey(1139)) return;
+        const bool on = cfg.isChecked(key);
+        cfg.setVisible(controlKey(1140), on);
+        if (!on) cfg.setText(controlKey(1140), QString());
+    });
+
+    PageModel& qc = page(page::kQcConfig);
+    qc.setCharFilter(controlKey(1079), jobs::myEditFilter(jobs::kFieldCheckCode));
+    qc.setCharFilter(controlKey(1076), jobs::myEditFilter(jobs::kFieldFirmwareVersion));
+}
+
+} // namespace kelvor

@@ -1,0 +1,28 @@
+#include "link/station/station_link.h"
+
+#include "link/station/absent_programmer.h"
+#include "link/station/udev_monitor.h"
+
+namespace kelvor::link {
+
+std::unique_ptr<Link> createStationLink(CQORVENDlg& controller, const ProgrammerOptions* overrides) {
+    const ProgrammerOptions options = overrides ? *overrides : programmerOptionsFromSettings(controller.settings());
+    ProgrammerChoice choice = chooseProgrammer(options, controller.programDir().toStdString());
+    std::vector<std::string> notes;
+    std::shared_ptr<Programmer> programmer;
+    if (choice.programmer) {
+        programmer = std::move(choice.programmer);
+    } else {
+        std::string why;
+        for (const auto& p : choice.problems) why += (why.empty() ? "" : "; ") + p;
+        programmer = std::make_shared<AbsentProgrammer>(why.empty() ? "none chosen" : why);
+    }
+    notes.push_back("烧录器: " + (choice.description.empty() ? programmer->description() : choice.description));
+    for (const auto& p : choice.problems) notes.push_back(p);
+    auto link = std::make_unique<Link>(controller, std::move(programmer), makeUdevMonitor());
+    link->startupNotes = std::move(notes);
+    controller.setLinkHooks(link.get());
+    return link;
+}
+
+} // namespace kelvor::link

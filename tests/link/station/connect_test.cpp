@@ -1,0 +1,218 @@
+// The connect handler, device events and the receive thread against the simulated programmer.
+#include "link/sim/simulated_programmer.h"
+#include "link/station/link.h"
+#include "support/station_fixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace kelvor;
+using namespace kelvor::link;
+using kelvor::test::StationFixture;
+
+namespace {
+
+struct LinkFixture {
+    explicit LinkFixture(sim::SimOptions options = {}) {
+        options.timing = 0;
+        sim = std::make_shared<sim::SimulatedProgrammer>(options);
+        link = std::make_unique<Link>(f.station(), sim, nullptr);
+        f.station().setLinkHooks(link.get());
+    }
+    ~LinkFixture() {
+        link.reset();
+    }
+    bool runUntil(const std::function<bool()>& done, int ms = 3000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        return done();
+    }
+    QString pane() const { return f.station().logPane().text(); }
+    bool paneHas(const char* text) const { return pane().contains(QString::fromUtf8(text)); }
+
+    mutable StationFixture f;
+    std::shared_ptr<sim::SimulatedProgrammer> sim;
+    std::unique_ptr<Link> link;
+};
+
+sim::SimOptions withFaults(std::initializer_list<sim::Fault> faults) {
+    sim::SimOptions o;
+    o.faults = sim::FaultSet(faults);
+    return o;
+}
+
+} // namespace
+
+TEST(Connect, StartUpConnectsDetectsAndSelects) {
+    LinkFixture t;
+    t.f.start();
+    EXPECT_TRUE(t.link->linkOpen());
+    EXPECT_TRUE(t.paneHas("共找到1个设备!"));
+    EXPECT_TRUE(t.paneHas("打开设备成功!\n\r\n"));
+    EXPECT_TRUE(t.paneHas("USB设备已打开!"));
+    EXPECT_TRUE(t.paneHas("模拟烧录器"));
+    EXPECT_TRUE(t.f.station().mainModel().text("title").contains("模拟烧录器"));
+    auto& isp = t.f.page(page::kIsp);
+    EXPECT_EQ(isp.text(controlKey(1021)), "烧录器断开");
+    EXPECT_TRUE(isp.isEnabled(controlKey(1030)));
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+    EXPECT_EQ(t.f.station().selectedModel()->model, "EP2706");
+    EXPECT_TRUE(t.link->hwVersionSeen());
+    EXPECT_TRUE(t.paneHas("硬件版本返回成功"));
+    EXPECT_FALSE(t.paneHas("ms\n") && t.pane().contains(QRegularExpression("\\d{7,}ms")));
+    // The button closes the link again.
+    isp.click(controlKey(1021));
+    EXPECT_FALSE(t.link->linkOpen());
+    EXPECT_TRUE(t.paneHas("设备关闭成功!"));
+    EXPECT_EQ(isp.text(controlKey(1021)), "烧录器连接");
+    EXPECT_FALSE(isp.isEnabled(controlKey(1042)));
+}
+
+TEST(Connect, FaultsEndTheHandlerWithTheirLine) {
+    struct Case {
+        sim::Fault fault;
+        const char* line;
+        bool open;
+    };
+    const Case cases[] = {
+        {sim::Fault::NoProgrammer, "共找到0个设备!", false},
+        {sim::Fault::OpenBusy, "打开设备失败：设备已经被打开!", false},
+        {sim::Fault::OpenFail, "打开设备失败!", false},
+        {sim::Fault::UartFail, "设备打开错误!", false},
+        {sim::Fault::UsbFail, "USB通讯错误!", true},
+        {sim::Fault::DetectFail, "自动检测失败!", true},
+    };
+    for (const auto& c : cases) {
+        LinkFixture t(withFaults({c.fault}));
+        t.f.start();
+        if (c.fault == sim::Fault::NoProgrammer) t.link->onLinkConnect();
+        EXPECT_TRUE(t.paneHas(c.line)) << c.line;
+        EXPECT_EQ(t.link->linkOpen(), c.open) << c.line;
+        if (c.fault == sim::Fault::OpenBusy || c.fault == sim::Fault::OpenFail || c.fault == sim::Fault::NoProgrammer)
+            EXPECT_TRUE(t.paneHas("请插入USB设备!")) << c.line;
+        if (c.fault == sim::Fault::UsbFail) EXPECT_EQ(t.link->globals().g_receiverRunning, 0);
+    }
+}
+
+TEST(Connect, NoChipAndUnknownChipAnswers) {
+    {
+        sim::SimOptions o;
+        o.chip = std::nullopt;
+        LinkFixture t(o);
+        t.f.start();
+        ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+        EXPECT_TRUE(t.paneHas("未检测到芯片，请确保连线无误!"));
+        EXPECT_FALSE(t.link->lastDetectSelected);
+    }
+    {
+        sim::SimOptions o;
+        o.chip = sim::parseSocketChip("EP27C42").chip;
+        LinkFixture t(o);
+        t.f.start();
+        ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+        EXPECT_FALSE(t.link->lastDetectSelected);
+        EXPECT_EQ(t.f.station().selectedModel(), nullptr); // first start: nothing selected, nothing changed
+    }
+}
+
+TEST(Connect, GarbageReportsShowTheNgFace) {
+    LinkFixture t(withFaults({sim::Fault::Garbage}));
+    t.f.start();
+    ASSERT_TRUE(t.runUntil([&] { return t.paneHas("USB信息返回错误!"); }));
+    ASSERT_TRUE(t.runUntil([&] { return t.f.page(page::kIsp).state(controlKey(1033)).image == "ng"; }));
+}
+
+TEST(Devices, UnplugAndPlugOfTheOpenProgrammer) {
+    LinkFixture t;
+    t.f.start();
+    ASSERT_TRUE(t.link->linkOpen());
+    t.sim->unplug();
+    ASSERT_TRUE(t.runUntil([&] { return t.paneHas("USB设备已关闭!"); }));
+    EXPECT_TRUE(t.paneHas("USB设备被拔出!"));
+    EXPECT_TRUE(t.paneHas("设备被拔出!"));
+    EXPECT_FALSE(t.link->linkOpen());
+    EXPECT_EQ(t.link->globals().g_receiverRunning, 0);
+    EXPECT_FALSE(t.f.page(page::kIsp).isEnabled(controlKey(1030)));
+    // "USB设备已关闭!" comes only after the receiver stopped.
+    EXPECT_GT(t.pane().indexOf("USB设备已关闭!"), t.pane().indexOf("设备被拔出!"));
+
+    t.sim->plug();
+    ASSERT_TRUE(t.runUntil([&] { return t.link->linkOpen(); }));
+    EXPECT_TRUE(t.paneHas("USB设备被插入!"));
+}
+
+TEST(Devices, OtherDevicesAndAnArrivalWhileOpen) {
+    LinkFixture t;
+    t.f.start();
+    // Another HID device with the prefix goes away: caption reset, link stays open.
+    DeviceEvent other;
+    other.kind = DeviceEvent::Kind::Removal;
+    other.path = std::string(kInterfacePrefix) + "#OTHER#{x}";
+    t.link->onDeviceEvent(other);
+    EXPECT_TRUE(t.paneHas("USB设备被拔出!"));
+    EXPECT_TRUE(t.link->linkOpen());
+    DeviceEvent foreign;
+    foreign.kind = DeviceEvent::Kind::Arrival;
+    foreign.path = "\\\\?\\HID#VID_1234&PID_0001#x";
+    t.link->onDeviceEvent(foreign);
+    EXPECT_TRUE(t.paneHas("compare faild"));
+    DeviceEvent empty;
+    t.link->onDeviceEvent(empty); // ignored
+    // An arrival with the prefix while open runs the toggle: the link closes.
+    DeviceEvent arrival;
+    arrival.kind = DeviceEvent::Kind::Arrival;
+    arrival.path = t.sim->interfacePath();
+    t.link->onDeviceEvent(arrival);
+    EXPECT_FALSE(t.link->linkOpen());
+}
+
+TEST(Devices, RemovalWhileTheReceiverWaitsOnTheUiThreadDoesNotDeadlock) {
+    LinkFixture t;
+    t.f.start();
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+    // Queue an answer, let the receiver block in its synchronous notification, then unplug
+    // before the UI thread handles anything.
+    t.f.station().sendMessage(WM_CHIP_RESET);
+    t.link->onAutoDetect();
+    QThread::msleep(100);
+    t.sim->unplug();
+    ASSERT_TRUE(t.runUntil([&] { return t.paneHas("USB设备已关闭!"); }));
+}
+
+TEST(Commands, ResetDetectAndEeWrite) {
+    LinkFixture t;
+    t.f.start();
+    t.f.station().sendMessage(WM_CHIP_RESET);
+    EXPECT_TRUE(t.paneHas("复位芯片成功!"));
+    t.link->globals().g_passCount = 4;
+    t.f.station().sendMessage(WM_COUNT_CLEAR, 7, 4500);
+    EXPECT_EQ(t.sim->eeVoltageWrite(), (std::pair<int, int>{7, 4500}));
+    ASSERT_TRUE(t.runUntil([&] { return t.paneHas("烧录计数已清零"); }));
+    EXPECT_TRUE(t.paneHas("烧录计数擦除中"));
+    EXPECT_EQ(t.link->globals().g_passCount, 0);
+
+    t.f.station().menuCommand(cmd::kAutoDetect);
+    const int before = t.link->detectAnswers;
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > before; }));
+}
+
+TEST(Receiver, IdleLinkDoesNotSpinAndClosesCleanly) {
+    LinkFixture t(withFaults({sim::Fault::Silent}));
+    t.f.start();
+    ASSERT_TRUE(t.link->linkOpen());
+    const std::clock_t before = std::clock();
+    QThread::msleep(300);
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+    // Generous: a spinning receiver would use the whole 300 ms of one core.
+    EXPECT_LT(cpuMs, 150.0);
+    t.f.page(page::kIsp).click(controlKey(1021));
+    ASSERT_TRUE(t.runUntil([&] { return t.link->globals().g_receiverRunning == 0; }));
+}
