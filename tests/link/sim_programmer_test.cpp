@@ -497,6 +497,37 @@ TEST(SimFaults, NgRateSwitchedOnWithoutAValueTakesTheDefault) {
     EXPECT_EQ(f, FaultSet{});
 }
 
+TEST(SimBench, TheMenusControlsReachFaultsAndTheSocket) {
+    SimulatedProgrammer sim(fast());
+    Programmer& p = sim;
+    BenchControls* bench = p.benchControls();
+    ASSERT_NE(bench, nullptr);
+    // Every fault is offered; the NG rate with a rate the parser takes.
+    const auto choices = bench->faultChoices();
+    ASSERT_EQ(choices.size(), faultTable().size());
+    for (const auto& c : choices) {
+        EXPECT_TRUE(parseFaults(c.name).ok()) << c.name;
+        EXPECT_FALSE(c.effect.empty()) << c.name;
+    }
+    EXPECT_EQ(choices.back().name, "ng-rate=" + std::to_string(kDefaultNgRate));
+
+    EXPECT_EQ(bench->setActiveFaults("ng-rate=30, blank-fail"), "");
+    EXPECT_EQ(bench->activeFaults(), "blank-fail,ng-rate=30");
+    EXPECT_EQ(bench->faultChoices().back().name, "ng-rate=30"); // the menu shows it checked
+    EXPECT_NE(bench->setActiveFaults("blank-fail,ng-rate"), "");
+    EXPECT_EQ(bench->activeFaults(), "blank-fail,ng-rate=30"); // unchanged
+    EXPECT_EQ(bench->setActiveFaults(""), "");
+    EXPECT_EQ(bench->activeFaults(), "none");
+
+    // A fresh chip of the model last held, also into an empty socket.
+    sim.setSocketChip(parseSocketChip("EP406").chip);
+    sim.setSocketChip(std::nullopt);
+    bench->insertBlankChip();
+    ASSERT_TRUE(sim.socketChip());
+    EXPECT_EQ(sim.socketChip()->model, "EP406");
+    EXPECT_EQ(sim.socketCells(), std::vector<std::uint8_t>(8322, 0xFF));
+}
+
 TEST(SimEnvironment, SetsUpTheLibraryOrNamesTheBadVariable) {
     using Vars = std::map<std::string, std::string>;
     auto parse = [](const Vars& vars) {

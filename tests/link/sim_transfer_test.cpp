@@ -82,7 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                     PageMangle{"PacketMissing",
                                [](auto& p, auto* page, int&, int&, std::uint16_t&) {
                                    for (int at = 0; at < 8192; at += 256)
-                                       if (at != 512) ASSERT_EQ(p.otpSend(at, 256, page + at), 0);
+                                       if (at != 512) {
+                                           ASSERT_EQ(p.otpSend(at, 256, page + at), 0);
+                                       }
                                }},
                     PageMangle{"PacketTwice",
                                [](auto& p, auto* page, int&, int&, std::uint16_t&) {
@@ -156,7 +158,9 @@ TEST(SimTransfer, APlainStreamWithAGapOrARepeatIsNotBurnt) {
             const int n = static_cast<int>(std::min<std::size_t>(256, bytes.size() - at));
             if (skip && at == 1024) continue;
             ASSERT_EQ(p.otpSend(static_cast<int>(at), n, bytes.data() + at), 0);
-            if (!skip && at == 1024) ASSERT_EQ(p.otpSend(static_cast<int>(at), n, bytes.data() + at), 0);
+            if (!skip && at == 1024) {
+                ASSERT_EQ(p.otpSend(static_cast<int>(at), n, bytes.data() + at), 0);
+            }
         }
         ASSERT_EQ(p.setZep(1), 0);
         Station st(p, &row);

@@ -99,7 +99,8 @@ SimOptions sane(SimOptions o) {
 
 SimulatedProgrammer::SimulatedProgrammer(SimOptions options)
     : options_(sane(options)), path_(makePath(options.seed)), rng_(options.seed), faults_(options.faults),
-      filter_(kDeviceFilter), chip_(options.chip), autoInsert_(options.autoInsert) {
+      filter_(kDeviceFilter), chip_(options.chip), lastChip_(options.chip.value_or(defaultSocketChip())),
+      autoInsert_(options.autoInsert) {
     if (chip_) otp_.emplace(chip_->otpBytes);
     // A programmer in use has seen a few errors already.
     for (auto& c : counters_)
@@ -857,10 +858,41 @@ FaultSet SimulatedProgrammer::faults() const {
 
 void SimulatedProgrammer::setSocketChip(std::optional<SocketChip> chip) {
     std::lock_guard lock(mutex_);
+    setSocketChipLocked(chip);
+}
+
+void SimulatedProgrammer::setSocketChipLocked(std::optional<SocketChip> chip) {
     chip_ = chip;
+    if (chip) lastChip_ = *chip;
     chipWritten_ = false;
     otp_.reset();
     if (chip_) otp_.emplace(chip_->otpBytes);
+}
+
+std::vector<BenchControls::FaultChoice> SimulatedProgrammer::faultChoices() const {
+    const int rate = faults().ngRate();
+    std::vector<FaultChoice> out;
+    for (const FaultInfo& f : faultTable()) {
+        std::string name(f.name);
+        if (f.takesPercent) {
+            name += '=';
+            name += std::to_string(rate > 0 ? rate : kDefaultNgRate);
+        }
+        out.push_back({std::move(name), std::string(f.effect)});
+    }
+    return out;
+}
+
+std::string SimulatedProgrammer::setActiveFaults(std::string_view list) {
+    const FaultParse parsed = parseFaults(list);
+    if (!parsed.ok()) return parsed.error;
+    setFaults(parsed.faults);
+    return {};
+}
+
+void SimulatedProgrammer::insertBlankChip() {
+    std::lock_guard lock(mutex_);
+    setSocketChipLocked(lastChip_);
 }
 
 void SimulatedProgrammer::setAutoInsert(bool on) {

@@ -78,8 +78,8 @@ struct SimOptions {
 // Counters of status 0xFB, in the order of the QC statistics page.
 using ErrorCounters = std::array<std::uint16_t, 12>;
 
-// Outlives every thread that calls it, as any Programmer must.
-class SimulatedProgrammer final : public Programmer {
+// Outlives every thread that calls it, as any Programmer must. Its bench controls are its own.
+class SimulatedProgrammer final : public Programmer, public BenchControls {
 public:
     // The programmer sits at HID position 3, so that a caller that passes the count, or the whole
     // count value, instead of bits 8 and up to openDevice is caught.
@@ -122,16 +122,24 @@ public:
     bool simulated() const override { return true; }
     std::string description() const override;
     bool setDeviceEventSink(DeviceEventSink sink) override;
+    BenchControls* benchControls() override { return this; }
 
     // Bench controls, for tests, benches and the operator trainer.
     // Plug raises an arrival event and makes the programmer enumerable; unplug closes an open
     // device, drops its pending reports and raises a removal event. Events go to the sink on the
     // calling thread; the sink must not plug or unplug in turn.
-    void plug();
-    void unplug();
-    bool plugged() const;
+    void plug() override;
+    void unplug() override;
+    bool plugged() const override;
     void setFaults(FaultSet faults);
     FaultSet faults() const;
+    // The fault table's rows; the NG rate as "ng-rate=P" with the rate in force (else the default).
+    std::vector<FaultChoice> faultChoices() const override;
+    std::string activeFaults() const override { return faults().names(); }
+    // A list as parseFaults takes it; a list that does not parse changes nothing.
+    std::string setActiveFaults(std::string_view list) override;
+    // A fresh chip of the model last in the socket (the default chip when there never was one).
+    void insertBlankChip() override;
     // A fresh, blank chip of that model (nullopt: the socket empties).
     void setSocketChip(std::optional<SocketChip> chip);
     // SimOptions::autoInsert, changed at run time.
@@ -190,6 +198,7 @@ private:
     std::array<std::uint8_t, 15> qcReply();
     void raise(DeviceEvent::Kind kind);
     void resetTransfer();
+    void setSocketChipLocked(std::optional<SocketChip> chip);
     std::optional<chips::Family> socketFamily() const;
     void freshChipIfDue();
     // Whether this burn fails by the NG rate, and how: a trim that runs out or a weak bit.
@@ -231,6 +240,7 @@ private:
     int lastOsError_ = 0;
     std::string lastPath_;
     std::optional<SocketChip> chip_;
+    SocketChip lastChip_; // the model insertBlankChip takes
     std::optional<VirtualOtp> otp_;
     bool chipWritten_ = false; // a burn wrote the socket chip's cells
     bool autoInsert_;
