@@ -266,15 +266,14 @@ TEST(SimAnswers, QcTestDescribesTheSocketChip) {
     EXPECT_TRUE(std::all_of(r.begin() + 17, r.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
-TEST(SimAnswers, ChipResetIsAcceptedAndUnsimulatedCommandsAreRefused) {
+TEST(SimAnswers, ChipResetIsAcceptedAndUnknownCommandsAreRefused) {
     SimulatedProgrammer p(fast());
     ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
     EXPECT_EQ(p.setZep(13), 0);
-    // Until the simulator burns, starting a burn must not look accepted.
-    EXPECT_NE(p.setZep(1), 0);
-    EXPECT_NE(p.setZep(31), 0);
-    EXPECT_NE(p.zepIap(12, 0, 0, 0), 0);
-    EXPECT_NE(p.zepIap(99, 0, 0, 0), 0);
+    for (int mode : {0, 3, 30, 37, -1, 0x10001})
+        EXPECT_EQ(p.setZep(mode), SimulatedProgrammer::kNotSimulated) << mode;
+    for (int command : {0, 3, 4, 13, 15, 16, 22, 24, 99, -5})
+        EXPECT_EQ(p.zepIap(command, 0, 0, 0), SimulatedProgrammer::kNotSimulated) << command;
     EXPECT_TRUE(drain(p).empty());
 }
 
@@ -455,21 +454,78 @@ TEST(SimSocketChips, ParseNamesNoneAndDefault) {
 TEST(SimFaults, ParseListsAndNameTheUnknown) {
     std::string all;
     for (const auto& f : faultTable())
-        all += std::string(all.empty() ? "" : ",") + std::string(f.name);
+        all += std::string(all.empty() ? "" : ",") + std::string(f.name) + (f.takesPercent ? "=25" : "");
     const auto every = parseFaults(all);
     ASSERT_TRUE(every.ok()) << every.error;
-    EXPECT_EQ(every.faults.names(), all);
+    EXPECT_EQ(every.faults.names(), all); // names() reads back what it parsed
+    EXPECT_EQ(every.faults.ngRate(), 25);
 
     const auto two = parseFaults(" SILENT , open-busy,,");
     ASSERT_TRUE(two.ok());
     EXPECT_EQ(two.faults, (FaultSet{Fault::Silent, Fault::OpenBusy}));
     EXPECT_EQ(parseFaults("").faults.names(), "none");
+    EXPECT_EQ(parseFaults("NG-Rate = 100").faults.ngRate(), 100);
+    EXPECT_TRUE(parseFaults("ng-rate=0").faults.empty()); // a rate of 0 fails nothing
 
-    const auto bad = parseFaults("open-busy,blank-fial");
-    EXPECT_FALSE(bad.ok());
-    EXPECT_TRUE(bad.faults.empty());
-    EXPECT_NE(bad.error.find("\"blank-fial\""), std::string::npos);
-    EXPECT_NE(bad.error.find("open-busy"), std::string::npos); // lists the known names
+    struct Bad {
+        const char* list;
+        const char* named; // what the error must name
+    };
+    for (const Bad& bad : {Bad{"open-busy,blank-fial", "\"blank-fial\""}, Bad{"ng-rate", "ng-rate=25"},
+                           Bad{"ng-rate=", "ng-rate=25"}, Bad{"ng-rate=101", "0 to 100"},
+                           Bad{"ng-rate=-1", "0 to 100"}, Bad{"ng-rate=2x", "0 to 100"},
+                           Bad{"ng-rate=99999999999", "0 to 100"}, Bad{"silent=1", "takes no value"}}) {
+        const auto parsed = parseFaults(bad.list);
+        EXPECT_FALSE(parsed.ok()) << bad.list;
+        EXPECT_TRUE(parsed.faults.empty()) << bad.list;
+        EXPECT_NE(parsed.error.find(bad.named), std::string::npos) << parsed.error;
+    }
+    // An unknown name lists the known ones.
+    EXPECT_NE(parseFaults("x").error.find("open-busy"), std::string::npos);
+}
+
+TEST(SimFaults, NgRateSwitchedOnWithoutAValueTakesTheDefault) {
+    FaultSet f;
+    f.set(Fault::NgRate);
+    EXPECT_EQ(f.ngRate(), kDefaultNgRate);
+    f.setNgRate(250);
+    EXPECT_EQ(f.ngRate(), 100);
+    f.set(Fault::NgRate); // already on: keeps its rate
+    EXPECT_EQ(f.ngRate(), 100);
+    f.set(Fault::NgRate, false);
+    EXPECT_TRUE(f.empty());
+    EXPECT_EQ(f, FaultSet{});
+}
+
+TEST(SimBench, TheMenusControlsReachFaultsAndTheSocket) {
+    SimulatedProgrammer sim(fast());
+    Programmer& p = sim;
+    BenchControls* bench = p.benchControls();
+    ASSERT_NE(bench, nullptr);
+    // Every fault is offered; the NG rate with a rate the parser takes.
+    const auto choices = bench->faultChoices();
+    ASSERT_EQ(choices.size(), faultTable().size());
+    for (const auto& c : choices) {
+        EXPECT_TRUE(parseFaults(c.name).ok()) << c.name;
+        EXPECT_FALSE(c.effect.empty()) << c.name;
+    }
+    EXPECT_EQ(choices.back().name, "ng-rate=" + std::to_string(kDefaultNgRate));
+
+    EXPECT_EQ(bench->setActiveFaults("ng-rate=30, blank-fail"), "");
+    EXPECT_EQ(bench->activeFaults(), "blank-fail,ng-rate=30");
+    EXPECT_EQ(bench->faultChoices().back().name, "ng-rate=30"); // the menu shows it checked
+    EXPECT_NE(bench->setActiveFaults("blank-fail,ng-rate"), "");
+    EXPECT_EQ(bench->activeFaults(), "blank-fail,ng-rate=30"); // unchanged
+    EXPECT_EQ(bench->setActiveFaults(""), "");
+    EXPECT_EQ(bench->activeFaults(), "none");
+
+    // A fresh chip of the model last held, also into an empty socket.
+    sim.setSocketChip(parseSocketChip("EP406").chip);
+    sim.setSocketChip(std::nullopt);
+    bench->insertBlankChip();
+    ASSERT_TRUE(sim.socketChip());
+    EXPECT_EQ(sim.socketChip()->model, "EP406");
+    EXPECT_EQ(sim.socketCells(), std::vector<std::uint8_t>(8322, 0xFF));
 }
 
 TEST(SimEnvironment, SetsUpTheLibraryOrNamesTheBadVariable) {
@@ -488,17 +544,22 @@ TEST(SimEnvironment, SetsUpTheLibraryOrNamesTheBadVariable) {
     const auto set = parse({{"KELVOR_SIM_CHIP", "none"},
                             {"KELVOR_SIM_FAULTS", "silent"},
                             {"KELVOR_SIM_TIMING", "0.5"},
-                            {"KELVOR_SIM_SEED", "0x10"}});
+                            {"KELVOR_SIM_SEED", "0x10"},
+                            {"KELVOR_SIM_AUTO_INSERT", "0"}});
     ASSERT_TRUE(set.ok()) << set.error;
+    EXPECT_FALSE(set.options.autoInsert);
+    EXPECT_TRUE(unset.options.autoInsert);
     EXPECT_FALSE(set.options.chip.has_value());
     EXPECT_EQ(set.options.faults, FaultSet{Fault::Silent});
     EXPECT_EQ(set.options.timing, 0.5);
     EXPECT_EQ(set.options.seed, 16u);
 
-    const Vars bad[] = {{{"KELVOR_SIM_CHIP", "EP9999"}}, {{"KELVOR_SIM_FAULTS", "slient"}},
-                        {{"KELVOR_SIM_TIMING", "-1"}},   {{"KELVOR_SIM_TIMING", "nan"}},
-                        {{"KELVOR_SIM_TIMING", "2x"}},   {{"KELVOR_SIM_SEED", "-3"}},
-                        {{"KELVOR_SIM_SEED", "seven"}},  {{"KELVOR_SIM_SEED", "99999999999999999999999"}}};
+    const Vars bad[] = {
+        {{"KELVOR_SIM_CHIP", "EP9999"}},      {{"KELVOR_SIM_FAULTS", "slient"}},
+        {{"KELVOR_SIM_TIMING", "-1"}},        {{"KELVOR_SIM_TIMING", "nan"}},
+        {{"KELVOR_SIM_TIMING", "2x"}},        {{"KELVOR_SIM_SEED", "-3"}},
+        {{"KELVOR_SIM_SEED", "seven"}},       {{"KELVOR_SIM_SEED", "99999999999999999999999"}},
+        {{"KELVOR_SIM_FAULTS", "ng-rate=x"}}, {{"KELVOR_SIM_AUTO_INSERT", "yes"}}};
     for (const auto& vars : bad) {
         const auto& [name, value] = *vars.begin();
         const auto parsed = parse(vars);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace kelvor::link::sim {
 
@@ -34,6 +35,12 @@ EnvironmentParse simOptionsFromEnvironment(const std::function<const char*(const
         if (*end != '\0' || errno == ERANGE || std::string_view(seed).find('-') != std::string_view::npos)
             return {o, std::string("KELVOR_SIM_SEED: \"") + seed + "\" is not a number"};
         o.seed = v;
+    }
+    if (const char* insert = lookup("KELVOR_SIM_AUTO_INSERT"); insert && *insert) {
+        const std::string_view v(insert);
+        if (v != "0" && v != "1")
+            return {o, std::string("KELVOR_SIM_AUTO_INSERT: \"") + insert + "\" is not 0 or 1"};
+        o.autoInsert = v == "1";
     }
     return out;
 }

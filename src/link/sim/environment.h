@@ -4,6 +4,7 @@
 //   KELVOR_SIM_FAULTS  faults, "open-busy,silent"
 //   KELVOR_SIM_TIMING  factor on answer delays, 1 when unset, 0 for answers at once
 //   KELVOR_SIM_SEED    RNG seed, decimal or 0x hex
+//   KELVOR_SIM_AUTO_INSERT  1 (default): a fresh chip replaces a burnt one; 0: the burnt chip stays
 #include "link/sim/simulated_programmer.h"
 
 #include <functional>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 namespace kelvor::link::sim {
 namespace {
@@ -16,6 +17,14 @@ constexpr FaultInfo kFaults[] = {
     {Fault::NoHwVersion, "no-hw-version", "auto-detect answers without the hardware version"},
     {Fault::Garbage, "garbage", "answers carry the unknown status 0x18"},
     {Fault::Silent, "silent", "commands are accepted and never answered"},
+    {Fault::BlankFail, "blank-fail", "the blank check fails (0x04)"},
+    {Fault::VerifyFail, "verify-fail", "a bit of the chip stays 1: verify error with its address (0x08)"},
+    {Fault::IdError, "id-error", "the chip answers a wrong identifier (0x01)"},
+    {Fault::NoAck, "no-ack", "the answers a transfer waits for never come"},
+    {Fault::UnplugMidTransfer, "unplug-mid-transfer",
+     "the programmer leaves the bus at the third data packet"},
+    {Fault::ChecksumError, "checksum-error", "the programmer computes a different check word (0x24)"},
+    {Fault::NgRate, "ng-rate", "P percent of burns fail (ng-rate=P)", true},
 };
 static_assert(std::size(kFaults) == kFaultCount);
 
@@ -46,30 +55,54 @@ std::string FaultSet::names() const {
         if (!has(f.fault)) continue;
         if (!out.empty()) out += ',';
         out += f.name;
+        if (f.takesPercent) {
+            out += '=';
+            out += std::to_string(ngRate());
+        }
     }
     return out.empty() ? "none" : out;
 }
 
 FaultParse parseFaults(std::string_view list) {
     FaultParse result;
+    auto fail = [&result](std::string error) {
+        result.error = std::move(error);
+        result.faults = {};
+        return result;
+    };
     while (!list.empty()) {
         const auto comma = list.find(',');
         const std::string_view item = trim(list.substr(0, comma));
         list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
         if (item.empty()) continue;
+        const auto equals = item.find('=');
+        const std::string_view name = trim(item.substr(0, equals));
         const auto* row = std::find_if(std::begin(kFaults), std::end(kFaults),
-                                       [&](const FaultInfo& f) { return equalNoCase(f.name, item); });
+                                       [&](const FaultInfo& f) { return equalNoCase(f.name, name); });
         if (row == std::end(kFaults)) {
             std::string known;
             for (const auto& f : kFaults) {
                 if (!known.empty()) known += ", ";
                 known += f.name;
+                if (f.takesPercent) known += "=P";
             }
-            result.error = "unknown simulator fault \"" + std::string(item) + "\" (known: " + known + ")";
-            result.faults = {};
-            return result;
+            return fail("unknown simulator fault \"" + std::string(item) + "\" (known: " + known + ")");
         }
-        result.faults.set(row->fault);
+        if (!row->takesPercent) {
+            if (equals != std::string_view::npos)
+                return fail("simulator fault \"" + std::string(row->name) + "\" takes no value");
+            result.faults.set(row->fault);
+            continue;
+        }
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : trim(item.substr(equals + 1));
+        int percent = -1;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), percent);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || percent < 0 ||
+            percent > 100)
+            return fail("simulator fault \"" + std::string(row->name) +
+                        "\" needs a percentage from 0 to 100 (" + std::string(row->name) + "=25)");
+        result.faults.setNgRate(percent);
     }
     return result;
 }

@@ -39,7 +39,8 @@ bool ReceiveBuffer::write(std::size_t offset, std::span<const std::uint8_t> data
 }
 
 void ReceiveBuffer::clear() {
-    std::fill(bytes_.begin(), bytes_.end(), 0xFF);
+    // Nothing beyond the high-water mark was written since the last clear.
+    std::fill_n(bytes_.begin(), highWater_, 0xFF);
     highWater_ = 0;
     total_ = 0;
 }
