@@ -12,13 +12,17 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <ostream>
 
 namespace kelvor::cli {
 namespace {
 
 constexpr int kDetectWaitMs = 3000;
-constexpr int kVerdictWaitMs = 120000;
+// A burn reports its stages as it goes: this long without any report after the transfer means no
+// verdict is coming.
+constexpr std::uint32_t kQuietMs = 10000;
+constexpr int kRunWaitMs = 600000;
 constexpr int kOfflineSettleMs = 300;
 
 int usage(Context& ctx, const std::string& why) {
@@ -86,11 +90,16 @@ int runProgram(Context& ctx) {
         }
         return code;
     };
-    if (!s.link().linkOpen()) return finish(kExitLink, 0, 0);
+    // Open without its receive thread (the first command failed): no result could ever arrive.
+    if (!s.link().linkOpen() || s.link().globals().g_receiverRunning == 0) return finish(kExitLink, 0, 0);
     // Let the connect's auto-detect answer arrive before the model is chosen, so it cannot
     // change the selection afterwards.
     s.runUntil([&] { return s.link().detectAnswers > 0; }, kDetectWaitMs);
 
+    // The EP8505 models' image goes through the offline-block transfer even from "烧录"; no
+    // programmer verdict follows it, so, as for --offline, the transfer and the absence of a
+    // failure decide.
+    const bool byTransfer = offline != 0 || row->family == chips::Family::EP8505 || row->family == chips::Family::EP8505_IN;
     CQORVENDlg& st = s.station();
     st.selectModel(*row);
     st.imagePath = QFileInfo(QString::fromStdString(rest[0])).absoluteFilePath();
@@ -118,19 +127,26 @@ int runProgram(Context& ctx) {
         if (st.lastJobCode != jobs::kJobPrepared) return finish(kExitUsage, passed, failed);
         if (!s.link().transfers().busy() && !chip.runDone) return finish(kExitLink, passed, failed);
 
+        std::uint32_t runEnded = 0;
+        bool quiet = false;
         const bool ended = s.runUntil(
             [&] {
                 if (chip.runDone && chip.outcome != link::TransferOutcome::Done) return true;
-                return chip.runDone && (offline != 0 || chip.verdict);
+                if (chip.runDone && (byTransfer || chip.verdict)) return true;
+                if (!chip.runDone) return false;
+                const std::uint32_t now = link::tickCount();
+                if (!runEnded) runEnded = now;
+                const std::uint32_t last = std::max(runEnded, s.link().globals().g_lastEventTick.load());
+                quiet = now - last > kQuietMs;
+                return quiet;
             },
-            kVerdictWaitMs);
-        if (offline && ended && chip.outcome == link::TransferOutcome::Done) s.settle(kOfflineSettleMs);
-        if (!ended) {
-            s.station().log().windowLog("kelvor: 等待烧录结果超时");
-        }
+            kRunWaitMs);
+        if (byTransfer && ended && chip.outcome == link::TransferOutcome::Done) s.settle(kOfflineSettleMs);
+        if (!ended || quiet) ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
+        if (quiet) chip.failVerdict = true;
         if (chip.runDone && chip.outcome == link::TransferOutcome::LinkClosed) return finish(kExitLink, passed, failed + 1);
         const bool ok = ended && chip.outcome == link::TransferOutcome::Done && !chip.failVerdict &&
-                        (offline != 0 || chip.pass);
+                        (byTransfer || chip.pass);
         ok ? ++passed : ++failed;
         if (!json) s.flush(ctx.out);
         if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);

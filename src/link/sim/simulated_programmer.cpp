@@ -282,7 +282,9 @@ int SimulatedProgrammer::setZep(int mode) {
     if (!open_) return 1;
     if (mode == 13) return 0; // chip reset: the socket chip restarts, nothing to report
     const bool burn = mode == 1 || mode == 2;
-    const bool offline = mode >= 31 && mode <= 36;
+    // 30 comes with the programming page's "烧录" of an EP8505 model (mode value 0): the blocks are
+    // checked as they arrive and no final command follows.
+    const bool offline = mode >= 30 && mode <= 36;
     if (!burn && !offline) return kNotSimulated;
     if (bootLoader_) return kRefused;
     if (offline) {
