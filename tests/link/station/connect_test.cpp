@@ -1,12 +1,15 @@
 // The connect handler, device events and the receive thread against the simulated programmer.
 #include "link/sim/simulated_programmer.h"
 #include "link/station/link.h"
+#include "link/station/transfer.h"
 #include "link/station/udev_monitor.h"
 #include "support/station_fixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+
+#include <fstream>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -223,4 +226,29 @@ TEST(Devices, UdevPathsBecomeInterfacePaths) {
               std::string(kInterfacePrefix) + "#7&000A&0&0000#{4D1E55B2-F16F-11CF-88CB-001111000030}");
     EXPECT_EQ(interfacePathFromDevpath("/devices/pci0000:00/usb1/1-3/0003:046D:C077.0002/hidraw/hidraw0"), "");
     EXPECT_EQ(interfacePathFromDevpath(""), "");
+}
+
+TEST(Burn, PressingBurnProgramsASimulatedChip) {
+    sim::SimOptions o;
+    o.chip = sim::parseSocketChip("EP27C42").chip;
+    LinkFixture t(o);
+    t.f.start();
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+    t.f.station().selectModel(*chips::findModel("EP27C42"));
+    const std::string image = t.f.path("demo.hex");
+    std::ofstream(image, std::ios::binary) << ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n";
+    t.f.station().imagePath = QString::fromStdString(image);
+    auto& isp = t.f.page(page::kIsp);
+    bool pass = false;
+    QObject::connect(t.link.get(), &Link::verdict, [&](bool p) { pass = p; });
+    isp.click(controlKey(1042));
+    EXPECT_TRUE(t.f.station().mainModel().text(controlKey(1041)).startsWith("CKSUM: 0x"));
+    EXPECT_FALSE(isp.isEnabled(controlKey(1042))); // until the run ends
+    ASSERT_TRUE(t.runUntil([&] { return pass; }, 10000));
+    ASSERT_TRUE(t.runUntil([&] { return !t.link->transfers().busy(); }));
+    EXPECT_EQ(isp.state(controlKey(1033)).image, "ok");
+    EXPECT_TRUE(isp.isEnabled(controlKey(1042)));
+    EXPECT_EQ(t.f.station().mainModel().current(controlKey(1037)), 100);
+    EXPECT_TRUE(t.paneHas("总次数:1,OK:1,NG:0"));
+    EXPECT_EQ(t.link->globals().g_programPresses, 1);
 }
