@@ -10,6 +10,9 @@ namespace kelvor {
 enum class BoxButtons { Ok, YesNo };
 enum class BoxIcon { None, Information, Question, Warning };
 
+// Two lines of 28 "=" that open every programming run, connect and raw load in the log.
+inline constexpr const char* kLogSeparator = "\r\n============================\r\n============================";
+
 class Reporter {
 public:
     virtual ~Reporter() = default;

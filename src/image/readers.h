@@ -26,8 +26,7 @@ namespace msg {
 inline constexpr const char* kOpenFile = "Open File:%s\n";
 inline constexpr const char* kFileOpenFail = "File Open Fail %s";
 inline constexpr const char* kErrorHexFile = "Error Hex file !!!!";
-inline constexpr const char* kRawSeparator =
-    "\r\n============================\r\n============================";
+inline constexpr const char* kRawSeparator = kLogSeparator;
 inline constexpr const char* kRawLoaded = "文件打开成功!";
 inline constexpr const char* kEepromPathEmpty = "EEPROM文件为空!";
 // Inputs beyond the limits of the buffers are refused with one of these.

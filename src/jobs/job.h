@@ -67,8 +67,7 @@ struct JobResult {
     const TransferRequest* chipTransfer() const;
 };
 
-inline constexpr std::string_view kJobSeparator =
-    "\r\n============================\r\n============================";
+inline constexpr std::string_view kJobSeparator = kLogSeparator;
 inline constexpr std::string_view kVoltageWarning = "请在校准信息栏上输入烧录器实测4.5V电压实测值！";
 inline constexpr std::string_view kLinkClosed = "请使能烧录器连接!";
 inline constexpr int kUserDataMaxBytes = 256;

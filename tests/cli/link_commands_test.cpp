@@ -46,10 +46,11 @@ TEST(LinkCommands, DetectOutcomes) {
         const auto r = runKelvor(c.args);
         SCOPED_TRACE(c.args.back());
         EXPECT_EQ(r.code, c.code) << r.out << r.err;
-        if (c.code == 0)
+        if (c.code == 0) {
             EXPECT_EQ(lastLine(r.out), c.needle);
-        else
+        } else {
             EXPECT_NE(r.out.find(c.needle), std::string::npos) << r.out;
+        }
     }
 }
 

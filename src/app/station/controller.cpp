@@ -22,7 +22,6 @@ QStringList page::all() {
 namespace {
 
 const char* const kTabCaptions[8] = {"烧录", "配置字", "脱机烧录", "固件更新", "通用设置", "出厂配置", "配置字列表", "远程烧录"};
-const char* const kSeparator = "\r\n============================\r\n============================";
 
 QString q(const char* s) { return QString::fromUtf8(s); }
 QString q(const std::string& s) { return QString::fromStdString(s); }

@@ -194,7 +194,7 @@ private:
     void restoreSettings();
     void showPageIndex(int pageIndex);
     const QString& offlinePageFor(chips::Family f) const;
-    int currentPageIndex() const;
+    bool onFirmwareTab();
     void fillFileList(const std::vector<std::string>& list);
     void connectPages();
     void setFamily(const chips::ModelRow& row);

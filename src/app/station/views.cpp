@@ -15,13 +15,17 @@ const char* const kFirmwareHelp =
 
 bool isFirmwareFile(const QString& path) { return path.endsWith(QStringLiteral("bin"), Qt::CaseSensitive); }
 
+// The current path and its recent list, written at once (image or firmware keys).
+void storeChoice(Settings& s, bool firmware, const QString& path, const std::vector<std::string>& list) {
+    s.writeText("KELVOR", firmware ? "FileOpenPath_bin" : "FileOpenPath", path.toStdString());
+    s.writeText("OpenFile", firmware ? "FileCountBin" : "FileCountHex", std::to_string(list.size()));
+    s.writeText("OpenFile", firmware ? "FilePathBin" : "FilePathHex", joinRecentFiles(list));
+}
+
 } // namespace
 
-int CQORVENDlg::currentPageIndex() const {
-    const int tab = const_cast<CQORVENDlg*>(this)->mainModel().current(controlKey(1008));
-    for (int p = 0; p < 8; ++p)
-        if (pageTab[static_cast<std::size_t>(p)] == tab) return p;
-    return -1;
+bool CQORVENDlg::onFirmwareTab() {
+    return pageTab[3] >= 0 && mainModel().current(controlKey(1008)) == pageTab[3];
 }
 
 void CQORVENDlg::switchPage(int tab) {
@@ -64,34 +68,29 @@ void CQORVENDlg::chooseFile() {
                                             main.text(controlKey(1039)), imagePath);
     if (!chosen) return;
     const QString path = *chosen;
-    const bool firmwareTab = pageTab[3] >= 0 && main.current(controlKey(1008)) == pageTab[3];
+    const bool firmwareTab = onFirmwareTab();
     if (firmwareTab != isFirmwareFile(path)) {
         prompter().messageBox(q("KEL-VOR"), q(firmwareTab ? "请选择.bin文件" : "请选择.hex文件"), BoxButtons::Ok,
                               BoxIcon::None);
         return;
     }
     imagePath = path;
-    settings_.writeText("KELVOR", firmwareTab ? "FileOpenPath_bin" : "FileOpenPath", path.toStdString());
     main.setText(controlKey(1039), path);
     auto& list = firmwareTab ? recentBin : recentHex;
     addToRecent(list, path.toStdString());
     fillFileList(list);
-    settings_.writeText("OpenFile", firmwareTab ? "FileCountBin" : "FileCountHex", std::to_string(list.size()));
-    settings_.writeText("OpenFile", firmwareTab ? "FilePathBin" : "FilePathHex", joinRecentFiles(list));
+    storeChoice(settings_, firmwareTab, path, list);
 }
 
 void CQORVENDlg::chooseListEntry(int index) {
-    PageModel& main = mainModel();
-    const bool firmwareTab = pageTab[3] >= 0 && main.current(controlKey(1008)) == pageTab[3];
+    const bool firmwareTab = onFirmwareTab();
     auto& list = firmwareTab ? recentBin : recentHex;
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return;
     const QString chosen = QString::fromStdString(list[static_cast<std::size_t>(index)]);
     moveToFront(list, static_cast<std::size_t>(index));
     fillFileList(list);
     imagePath = chosen;
-    settings_.writeText("KELVOR", firmwareTab ? "FileOpenPath_bin" : "FileOpenPath", chosen.toStdString());
-    settings_.writeText("OpenFile", firmwareTab ? "FileCountBin" : "FileCountHex", std::to_string(list.size()));
-    settings_.writeText("OpenFile", firmwareTab ? "FilePathBin" : "FilePathHex", joinRecentFiles(list));
+    storeChoice(settings_, firmwareTab, chosen, list);
 }
 
 } // namespace kelvor

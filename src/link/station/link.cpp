@@ -12,7 +12,6 @@
 namespace kelvor::link {
 namespace {
 
-const char* const kSeparator = "\r\n============================\r\n============================";
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -119,7 +118,7 @@ void Link::setConnectCaption(bool open) {
 void Link::onLinkConnect() {
     PageModel& isp = c_.page(page::kIsp);
     // 1-2
-    c_.log().windowLog(kSeparator);
+    c_.log().windowLog(kLogSeparator);
     g_.g_progressByReport = 1;
     // 3: close
     if (g_.g_linkOpen) {

@@ -100,9 +100,12 @@ TEST(Connect, FaultsEndTheHandlerWithTheirLine) {
         if (c.fault == sim::Fault::NoProgrammer) t.link->onLinkConnect();
         EXPECT_TRUE(t.paneHas(c.line)) << c.line;
         EXPECT_EQ(t.link->linkOpen(), c.open) << c.line;
-        if (c.fault == sim::Fault::OpenBusy || c.fault == sim::Fault::OpenFail || c.fault == sim::Fault::NoProgrammer)
+        if (c.fault == sim::Fault::OpenBusy || c.fault == sim::Fault::OpenFail || c.fault == sim::Fault::NoProgrammer) {
             EXPECT_TRUE(t.paneHas("请插入USB设备!")) << c.line;
-        if (c.fault == sim::Fault::UsbFail) EXPECT_EQ(t.link->globals().g_receiverRunning, 0);
+        }
+        if (c.fault == sim::Fault::UsbFail) {
+            EXPECT_EQ(t.link->globals().g_receiverRunning, 0);
+        }
     }
 }
 
