@@ -1,6 +1,6 @@
 // Reading and decoding a full 64 KB image, and every checksum over 64 KB. The budget for read +
 // decode is 1 % of the shortest transfer's pacing floor (17 chunks x 10 ms): 1.7 ms.
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "chips/catalog.h"
 #include "image/checksums.h"
 #include "image/image_check.h"

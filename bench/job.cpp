@@ -2,7 +2,7 @@
 // preparation with its settings writes, and handing the transfers over. Budget: 1 % of the job's
 // pacing floor (plain 8322 bytes: 33 chunks x 10 ms = 330 ms, so 3.3 ms).
 #include "app/station/controller.h"
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "chips/catalog.h"
 #include "jobs/job.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the reader fuzzers: one set of buffers for the whole run, options from the first byte,
 // and the one overrun AddressSanitizer cannot see (programArea runs straight into configBlock).
-#include "app/reporter.h"
+#include "base/reporter.h"
 #include "image/readers.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // kelvor checksum --model M IMAGE [job options] [--json] [--out FILE]: prepares exactly the image a
 // "烧录" job would send, without a programmer, and prints its "CKSUM: 0x%04x".
-#include "app/json.h"
-#include "app/reporter.h"
-#include "app/settings.h"
+#include "base/json.h"
+#include "base/reporter.h"
+#include "base/settings.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "cli/job_options.h"

@@ -1,6 +1,6 @@
 // kelvor crc FILE [--json]: crc16Xmodem and imageCrc of a whole file, read in chunks.
-#include "app/json.h"
-#include "app/strfmt.h"
+#include "base/json.h"
+#include "base/strfmt.h"
 #include "cli/cli.h"
 #include "image/checksums.h"
 

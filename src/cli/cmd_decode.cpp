@@ -1,7 +1,7 @@
 // kelvor decode --model MODEL IMAGE [--json] [--image-key HEX]: the station's image check for one
 // model, in a fresh state, with the words, page slots, block and log it produced.
-#include "app/json.h"
-#include "app/strfmt.h"
+#include "base/json.h"
+#include "base/strfmt.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "cli/image_key_option.h"

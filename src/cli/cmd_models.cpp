@@ -1,5 +1,5 @@
 // kelvor models [--json]: the chip catalog, one model row per line in command-id order.
-#include "app/json.h"
+#include "base/json.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
 

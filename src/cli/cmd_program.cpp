@@ -1,6 +1,6 @@
 // kelvor program: connect, run the job as "烧录" (or an offline-page button) does, and wait for the
 // programmer's verdict on each chip.
-#include "app/json.h"
+#include "base/json.h"
 #include "chips/catalog.h"
 #include "cli/job_options.h"
 #include "cli/programmer_args.h"

@@ -3,7 +3,7 @@
 //
 // Human output prints each event log message once, as formatted; a message that does not end in a
 // line feed (the totals and frequency lines) gets one, so that no two messages share a line.
-#include "app/json.h"
+#include "base/json.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "link/report_decoder.h"

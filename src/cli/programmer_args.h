@@ -1,7 +1,7 @@
 #pragma once
 // The programmer options of the commands that drive a programmer, over the settings file's
 // KELVOR/PROGRAMMER and SIMULATOR keys; link::chooseProgrammer decides with them.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "cli/cli.h"
 #include "link/station/programmer_choice.h"
 

@@ -1,6 +1,6 @@
 // The configuration decoders: one routine over tables of decoders, page layouts and block templates.
 #include "image/decoders.h"
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/checksums.h"
 
 #include <algorithm>

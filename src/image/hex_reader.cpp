@@ -1,5 +1,5 @@
 // The HEX record reader (stream and in-memory forms), the enciphered image and the raw binary load.
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/checksums.h"
 #include "image/readers.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Reading the current image for the selected model and decoding its configuration words.
-#include "app/reporter.h"
+#include "base/reporter.h"
 #include "chips/catalog.h"
 #include "image/buffers.h"
 

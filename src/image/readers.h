@@ -2,7 +2,7 @@
 // The image readers in both forms: from a path, as the station reads the current image, and from
 // bytes already in memory (fuzzers, tests, the encipher command). Declared here beside the path
 // forms of image_check.h; every reader fills the areas of ImageBuffers and never leaves them.
-#include "app/reporter.h"
+#include "base/reporter.h"
 #include "image/buffers.h"
 #include "image/image_check.h"
 

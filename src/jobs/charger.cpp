@@ -1,6 +1,6 @@
 #include "jobs/charger.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "jobs/family_table.h"
 #include "jobs/params.h"
 #include "jobs/text_units.h"

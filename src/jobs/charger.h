@@ -1,8 +1,8 @@
 #pragma once
 // The charger-IC options ("配置字列表" page) as a job sees them: the ConfigList setting, the 44-byte
 // charger block of EP39H01/EP39H02 and the custom PDO table of EP39H01.
-#include "app/reporter.h"
-#include "app/settings.h"
+#include "base/reporter.h"
+#include "base/settings.h"
 #include "chips/catalog.h"
 #include "image/buffers.h"
 

@@ -1,6 +1,6 @@
 #include "jobs/family_table.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/buffers.h"
 
 #include <array>

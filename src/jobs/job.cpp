@@ -1,6 +1,6 @@
 #include "jobs/job.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/buffers.h"
 #include "image/checksums.h"
 #include "jobs/charger.h"

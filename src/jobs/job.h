@@ -3,8 +3,8 @@
 // programmer receives. Pure over its inputs apart from the image state it refills, the settings it
 // writes and the reporter it talks through; the station applies the result (transfer threads,
 // buttons, g_freqIndex, progress).
-#include "app/reporter.h"
-#include "app/settings.h"
+#include "base/reporter.h"
+#include "base/settings.h"
 #include "chips/catalog.h"
 #include "image/image_check.h"
 #include "jobs/family_table.h"

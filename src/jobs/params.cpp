@@ -1,6 +1,6 @@
 #include "jobs/params.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "image/buffers.h"
 #include "jobs/text_units.h"
 

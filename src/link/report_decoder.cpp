@@ -1,6 +1,6 @@
 #include "link/report_decoder.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 
 #include <climits>
 #include <cmath>

@@ -1,5 +1,5 @@
 // kelvor checksum: what a "烧录" job would send, prepared without a programmer.
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "cli/cli.h"
 #include "image/buffers.h"
 #include "jobs/hex_fixture.h"

@@ -1,6 +1,6 @@
 // Every model row of the catalog through a whole job: length, variant, block, chip code, check word
 // and CKSUM, checked against the families' published layout.
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/checksums.h"
 #include "jobs/hex_fixture.h"
 #include "jobs/job.h"

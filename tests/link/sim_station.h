@@ -3,8 +3,8 @@
 // station's own job code, each transfer framed as the station frames its variant, and every report
 // run through the station's decoder, whose handshake values drive the waits. One thread: reports are
 // decoded only inside a wait or a drain, so no answer can slip past a wait.
-#include "app/reporter.h"
-#include "app/settings.h"
+#include "base/reporter.h"
+#include "base/settings.h"
 #include "image/checksums.h"
 #include "jobs/hex_fixture.h"
 #include "jobs/job.h"

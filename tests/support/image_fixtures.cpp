@@ -1,6 +1,6 @@
 #include "support/image_fixtures.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/readers.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "app/station/controller.h"
 
-#include "app/settings_lists.h"
+#include "base/settings_lists.h"
 #include "image/image_check.h"
 #include "jobs/charger.h"
 #include "jobs/job.h"

@@ -2,13 +2,13 @@
 // CQORVENDlg: the station's controller. It owns the controller state, the page models, the menus,
 // the settings file and the log, and handles every operator command and notification on the UI
 // thread. It has no widgets: the Qt main window and the CLI are views of it.
-#include "app/log_format.h"
-#include "app/notifications.h"
-#include "app/station/control_model.h"
-#include "app/station/event_log.h"
-#include "app/station/prompter.h"
-#include "app/station/settings_store.h"
-#include "app/station/ui_dispatcher.h"
+#include "base/log_format.h"
+#include "base/notifications.h"
+#include "base/station/control_model.h"
+#include "base/station/event_log.h"
+#include "base/station/prompter.h"
+#include "base/station/settings_store.h"
+#include "base/station/ui_dispatcher.h"
 #include "chips/catalog.h"
 
 #include <QObject>

@@ -1,5 +1,5 @@
 // The main window's views: page switch on a tab change, the file chooser and the file list.
-#include "app/settings_lists.h"
+#include "base/settings_lists.h"
 #include "app/station/controller.h"
 
 namespace kelvor {

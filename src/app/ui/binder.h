@@ -1,7 +1,7 @@
 #pragma once
 // Binds the widgets of one form to a PageModel by objectName: model changes show in the widgets,
 // operator actions go back to the model. Pages stay thin views; the logic is in the station.
-#include "app/station/control_model.h"
+#include "base/station/control_model.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 // Real dialogs for the Qt station.
-#include "app/station/prompter.h"
+#include "base/station/prompter.h"
 
 #include <QPointer>
 #include <QWidget>

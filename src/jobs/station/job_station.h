@@ -1,7 +1,7 @@
 #pragma once
 // The job's view of the pages: reading JobInputs from the page models and showing the charger
 // selections on the configuration-word list page.
-#include "app/station/control_model.h"
+#include "base/station/control_model.h"
 #include "jobs/job_inputs.h"
 
 namespace kelvor {

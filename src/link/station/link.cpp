@@ -1,6 +1,6 @@
 #include "link/station/link.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "jobs/job.h"
 #include "link/station/transfer.h"
 

@@ -14,7 +14,7 @@
 // also leaves the station with no programmer. SIMULATOR/TRACE and --trace wrap whichever
 // programmer was chosen in a trace; a trace file that cannot be opened is reported and the
 // programmer runs untraced.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "link/programmer.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "link/station/tracing_programmer.h"
 
-#include "app/json.h"
+#include "base/json.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include "jobs/job.h"
 #include "link/station/transfer.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 #include "image/checksums.h"
 
 #include <algorithm>

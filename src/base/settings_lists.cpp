@@ -1,6 +1,6 @@
-#include "app/settings_lists.h"
+#include "base/settings_lists.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <algorithm>
 #include <cctype>

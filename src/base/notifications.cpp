@@ -1,4 +1,4 @@
-#include "app/notifications.h"
+#include "base/notifications.h"
 
 namespace kelvor {
 

@@ -1,4 +1,4 @@
-#include "app/station/settings_store.h"
+#include "base/station/settings_store.h"
 
 // Values are UTF-8 bytes end to end, so no wide-character conversion; the templates are instantiated
 // here rather than taken from the distribution library, which would pull in ICU.

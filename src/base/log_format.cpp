@@ -1,6 +1,6 @@
-#include "app/log_format.h"
+#include "base/log_format.h"
 
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 
 #include <chrono>
 #include <ctime>

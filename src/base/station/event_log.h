@@ -2,8 +2,8 @@
 // The log pane and zep.log. Window log lines come from the UI thread; event log lines from any
 // thread. One lock orders the file records and the pane lines, so the pane shows lines in the order
 // they were logged, none is lost, and no file record is split.
-#include "app/log_format.h"
-#include "app/reporter.h"
+#include "base/log_format.h"
+#include "base/reporter.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 // KELVOR.ini beside the program. Every read goes to the file and every write lands at once: there is
 // no in-memory copy, so a value edited by hand is seen at the next read.
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <filesystem>
 #include <string>

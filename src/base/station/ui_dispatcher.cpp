@@ -1,4 +1,4 @@
-#include "app/station/ui_dispatcher.h"
+#include "base/station/ui_dispatcher.h"
 
 #include <QMetaObject>
 #include <QThread>

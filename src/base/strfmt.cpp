@@ -1,4 +1,4 @@
-#include "app/strfmt.h"
+#include "base/strfmt.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/station/control_model.h"
+#include "base/station/control_model.h"
 
 namespace kelvor {
 

@@ -1,6 +1,6 @@
-#include "app/station/event_log.h"
+#include "base/station/event_log.h"
 
-#include "app/station/ui_dispatcher.h"
+#include "base/station/ui_dispatcher.h"
 
 #include <cstdio>
 

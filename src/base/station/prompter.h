@@ -1,7 +1,7 @@
 #pragma once
 // Modal interaction goes through this one interface, so that tests and the CLI never block on a
 // window: the GUI shows real dialogs, headless front ends answer from a script and record.
-#include "app/reporter.h"
+#include "base/reporter.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "app/log_format.h"
-#include "app/settings_lists.h"
-#include "app/strfmt.h"
+#include "base/log_format.h"
+#include "base/settings_lists.h"
+#include "base/strfmt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/json.h"
+#include "base/json.h"
 
 #include <cmath>
 #include <cstdio>
