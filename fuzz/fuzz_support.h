@@ -25,7 +25,6 @@ inline image::ImageBuffers& buffers() {
 inline image::HexReadOptions optionsFrom(std::uint8_t bits) {
     image::HexReadOptions o;
     o.configAtOffset = bits & 1;
-    o.skipType05 = bits & 2;
     o.resultRule = static_cast<image::ResultRule>((bits >> 2) % 3);
     return o;
 }

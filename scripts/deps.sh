@@ -9,6 +9,7 @@ packages=(
     libgl-dev libssl-dev libsimpleini-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    gputils srecord binutils python3-intelhex
     fonts-noto-cjk xauth xvfb
 )
 

@@ -373,9 +373,10 @@ struct DecoderDef {
     int fixedLength = 0;
 };
 
-constexpr HexReadOptions kAtOffset{true, false, ResultRule::EndOfLastProgramRecord};
-constexpr HexReadOptions kLastCount{false, false, ResultRule::LastRecordCount};
-constexpr HexReadOptions k8505{false, true, ResultRule::EndOfLastDataRecord};
+constexpr HexReadOptions kAtOffset{true, ResultRule::EndOfLastProgramRecord};
+constexpr HexReadOptions kLastCount{false, ResultRule::LastRecordCount};
+// Its start-address record (type 05) is skipped as every reader now skips start addresses.
+constexpr HexReadOptions k8505{false, ResultRule::EndOfLastDataRecord};
 
 // Layout C: c0 … c2 from the chip words, c2 forced, W6 … W8, tail check, back over the chip words.
 constexpr DecoderDef c(const char* name, const Layout& l, Tpl tpl, std::uint16_t c2Or, std::uint16_t c2And) {
@@ -621,6 +622,8 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
         // previous model's fuses as if they were this one's.
         ds.fuseSlots = defaultFuseSlots();
         ds.lastReadOk = false;
+        ds.wrongChecksums.clear();
+        ds.wrongChecksumCount = 0;
         return std::nullopt;
     }
     ImageBuffers& buf = state.buffers;
@@ -628,6 +631,8 @@ std::optional<int> runDecoder(const chips::ModelRow& model, const std::string& i
 
     const HexReadResult read = readHexImage(imagePath, d->options, buf, state.key, reporter);
     ds.lastReadOk = read.ok;
+    ds.wrongChecksums = read.wrongChecksums;
+    ds.wrongChecksumCount = read.wrongChecksumCount;
     if (!read.ok) return 0;
 
     const std::uint8_t* src =

@@ -82,8 +82,9 @@ public:
             if (c != ':') {
                 if (c == -1 && !plain_) return success();
                 if (plain_) rep_.eventLog(msg::kErrorHexFile);
-                return {};
+                return failure();
             }
+            ++record_;
             std::uint8_t head[4];
             if (!readBytes(head, 4)) return refuse(msg::kRecordCutShort);
             const unsigned count = head[0];
@@ -91,24 +92,34 @@ public:
             const unsigned type = head[3];
             lastCount_ = static_cast<int>(count);
             if (type == 0x01) return success();
-            if (type == 0x04) {
-                if (count != 2) return refuse(msg::kType04Count);
-                std::uint8_t upper[2];
-                if (!readBytes(upper, 2) || !skip(4)) return refuse(msg::kRecordCutShort);
-                area_ = areaOf(upper[0], upper[1]);
-            } else if (type == 0x05 && opt_.skipType05) {
-                if (!skip(2 * count + 4)) return refuse(msg::kRecordCutShort);
+            std::uint8_t data[256];
+            if (type == 0x04 || type == 0x02) {
+                if (count != 2) return refuse(type == 0x04 ? msg::kType04Count : msg::kType02Count);
+                if (!readBytes(data, 2)) return refuse(msg::kRecordCutShort);
+                if (type == 0x04) {
+                    area_ = areaOf(data[0], data[1]);
+                    segmentBase_ = 0;
+                } else {
+                    // A segment address lies below 1 MB: program data, folded onto 64 KB like the rest.
+                    area_ = Area::Program;
+                    segmentBase_ = (static_cast<unsigned>(data[0]) << 8 | data[1]) * 16u;
+                }
+            } else if (type == 0x03 || type == 0x05) {
+                // Start addresses: where execution begins, never bytes of the image.
+                if (!readBytes(data, count)) return refuse(msg::kRecordCutShort);
             } else {
-                std::uint8_t* dest = destination(offset, count);
+                const unsigned at = area_ == Area::Program ? (segmentBase_ + offset) & 0xFFFF : offset;
+                std::uint8_t* dest = destination(at, count);
                 if (!dest) return refuse(msg::kRecordPastArea);
-                std::uint8_t data[256];
-                if (!readBytes(data, count) || !skip(4)) return refuse(msg::kRecordCutShort);
+                if (!readBytes(data, count)) return refuse(msg::kRecordCutShort);
                 std::copy_n(data, count, dest);
-                const int end = static_cast<int>(offset + count);
+                const int end = static_cast<int>(at + count);
                 if (type == 0x00 && area_ == Area::Program) endOfProgram_ = end;
                 endOfData_ = end & 0xFFFF;
             }
-            c = src_.get();
+            std::uint8_t check = 0;
+            if (!readBytes(&check, 1) || !lineEnd(c)) return refuse(msg::kRecordCutShort);
+            checkRecord(head, data, type == 0x04 || type == 0x02 ? 2 : count, check);
         }
     }
 
@@ -146,27 +157,63 @@ private:
         return true;
     }
 
-    bool skip(unsigned n) {
-        for (unsigned i = 0; i < n; ++i)
-            if (src_.get() < 0) return false;
+    // The line end after a checksum: LF alone (as every tool on this platform writes), or the two
+    // characters of CR LF, taken unseen as the station always took them. `next` gets the character
+    // after it. False when the text ends inside it.
+    bool lineEnd(int& next) {
+        const int first = src_.get();
+        if (first < 0) return false;
+        const int second = src_.get();
+        if (first == '\n' && (second == ':' || second == -1)) {
+            next = second;
+            return true;
+        }
+        if (second < 0) return false;
+        next = src_.get();
         return true;
     }
 
-    HexReadResult success() const {
+    void checkRecord(const std::uint8_t* head, const std::uint8_t* data, unsigned count, std::uint8_t found) {
+        unsigned sum = head[0] + head[1] + head[2] + head[3];
+        for (unsigned i = 0; i < count; ++i)
+            sum += data[i];
+        const auto expected = static_cast<std::uint8_t>(-sum);
+        if (found == expected) return;
+        const WrongRecordChecksum w{record_, head[3], static_cast<unsigned>(head[1]) << 8 | head[2], found,
+                                    expected};
+        if (wrong_.empty())
+            rep_.eventLog(strfmt(msg::kWrongChecksum, w.record, w.type, w.offset, w.found, w.expected));
+        if (wrong_.size() < HexReadResult::kListedChecksums) wrong_.push_back(w);
+        ++wrongCount_;
+    }
+
+    HexReadResult success() {
+        HexReadResult r = failure();
+        r.ok = true;
         switch (opt_.resultRule) {
         case ResultRule::EndOfLastProgramRecord:
-            return {true, endOfProgram_};
+            r.result = endOfProgram_;
+            break;
         case ResultRule::LastRecordCount:
-            return {true, lastCount_};
+            r.result = lastCount_;
+            break;
         case ResultRule::EndOfLastDataRecord:
-            return {true, endOfData_};
+            r.result = endOfData_;
+            break;
         }
-        return {true, 0};
+        return r;
+    }
+
+    HexReadResult failure() {
+        HexReadResult r;
+        r.wrongChecksums = std::move(wrong_);
+        r.wrongChecksumCount = wrongCount_;
+        return r;
     }
 
     HexReadResult refuse(const char* why) {
         rep_.eventLog(why);
-        return {};
+        return failure();
     }
 
     Source& src_;
@@ -175,7 +222,11 @@ private:
     ImageBuffers& buf_;
     Reporter& rep_;
     Area area_ = Area::Program;
+    unsigned segmentBase_ = 0; // of the last type-02 record; 0 after a type-04 record
+    int record_ = 0;
     int lastCount_ = 0, endOfProgram_ = 0, endOfData_ = 0;
+    std::vector<WrongRecordChecksum> wrong_;
+    int wrongCount_ = 0;
 };
 
 template <class Source>

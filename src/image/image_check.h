@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvor::image {
 
@@ -22,13 +23,26 @@ enum class ResultRule { EndOfLastProgramRecord, LastRecordCount, EndOfLastDataRe
 
 struct HexReadOptions {
     bool configAtOffset = false;
-    bool skipType05 = false;
     ResultRule resultRule = ResultRule::EndOfLastProgramRecord;
+};
+
+// A record whose checksum byte does not make its bytes sum to zero. Such files are read anyway
+// (hand-patched images exist on real lines); the first one is logged.
+struct WrongRecordChecksum {
+    int record = 0; // 1-based: the line of the record in the file or payload
+    unsigned type = 0;
+    unsigned offset = 0;
+    std::uint8_t found = 0;
+    std::uint8_t expected = 0;
 };
 
 struct HexReadResult {
     bool ok = false;
     int result = 0; // by the options' resultRule
+    // Every wrong record checksum of the read, in file order, up to kListedChecksums of them.
+    std::vector<WrongRecordChecksum> wrongChecksums;
+    int wrongChecksumCount = 0;
+    static constexpr std::size_t kListedChecksums = 64;
 };
 
 // Reads `path` into the areas: enciphered when the name ends in "bin" (lower case), else plain HEX.
@@ -79,6 +93,8 @@ struct DecoderState {
     FuseSlots fuseSlots;
     std::optional<BlockCopy> lastBlock; // set by the last successful decoder that built a block
     bool lastReadOk = false;            // whether the last decoder could read its image
+    std::vector<WrongRecordChecksum> wrongChecksums; // of the last decoder's read (HexReadResult)
+    int wrongChecksumCount = 0;
     std::unique_ptr<DecoderTemplates> templates;
 };
 

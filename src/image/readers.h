@@ -34,8 +34,12 @@ inline constexpr const char* kEncipheredTooLong =
     "Error Hex file: enciphered image longer than 65535 bytes !!!!";
 inline constexpr const char* kPayloadOutside = "Error Hex file: payload start/length outside the image !!!!";
 inline constexpr const char* kType04Count = "Error Hex file: type 04 record without 2 data bytes !!!!";
+inline constexpr const char* kType02Count = "Error Hex file: type 02 record without 2 data bytes !!!!";
 inline constexpr const char* kRecordPastArea = "Error Hex file: record past end of area !!!!";
 inline constexpr const char* kRecordCutShort = "Error Hex file: record cut short !!!!";
+// Logged once per read, for the first record whose checksum is wrong; the file is still read.
+inline constexpr const char* kWrongChecksum =
+    "Warning Hex file: record %d (type %02X, offset 0x%04X) has checksum 0x%02X, expected 0x%02X; read anyway";
 inline constexpr const char* kRawTooLong = "Error raw file: longer than 65536 bytes !!!!";
 } // namespace msg
 
@@ -45,6 +49,12 @@ std::uint8_t hexDigitValue(int c);
 // True when the path names an enciphered image: its last three characters are exactly "bin".
 bool isEncipheredPath(const std::string& path);
 
+// The record grammar of both readings: ':', count, offset, type, data, checksum, then CR LF (any two
+// characters, unchecked) or LF alone. Type 01 ends the read; 04 selects the area by its upper
+// address; 02 sets a segment base (value * 16) for the program data that follows, folded onto
+// 64 KB; 03 and 05 are start addresses and place nothing; every other type is data. A wrong
+// record checksum is logged once (kWrongChecksum) and listed in the result, never refused.
+//
 // Plain HEX text (the stream reading): fills programArea with 0xFF, then parses. Logs
 // "Error Hex file !!!!" for a broken record chain and the refusal texts above.
 HexReadResult readHexText(std::span<const std::uint8_t> text, const HexReadOptions& options,

@@ -35,10 +35,9 @@ struct ReaderCase {
 };
 
 const HexReadOptions kProgramEnd{};
-const HexReadOptions kAtOffset{true, false, ResultRule::EndOfLastProgramRecord};
-const HexReadOptions kLastCount{false, false, ResultRule::LastRecordCount};
-const HexReadOptions kDataEnd{false, false, ResultRule::EndOfLastDataRecord};
-const HexReadOptions kSkip05{false, true, ResultRule::EndOfLastDataRecord};
+const HexReadOptions kAtOffset{true, ResultRule::EndOfLastProgramRecord};
+const HexReadOptions kLastCount{false, ResultRule::LastRecordCount};
+const HexReadOptions kDataEnd{false, ResultRule::EndOfLastDataRecord};
 
 const std::uint8_t* areaOf(const ImageBuffers& b, Where w) {
     switch (w) {
@@ -65,16 +64,49 @@ std::vector<ReaderCase> readerCases() {
          kProgramEnd,
          true,
          0x14,
-         {},
+         {"Warning Hex file: record 1 (type 00, offset 0x0010) has checksum 0x00, expected 0x56; read anyway"},
          Placed{Where::Program, 0x10, {1, 0xab, 0x0c, 0xde}}},
-        {"LF-only line ends fail right after the first record",
+        // Line ends: CR LF, or LF alone as the tools of this platform write them.
+        {"LF-only line ends are read",
          Reading::Plain,
-         ":0100000055AA\n:00000001FF\n",
+         ":0100000055AA\n:010001006698\n:00000001FF\n",
+         kProgramEnd,
+         true,
+         2,
+         {},
+         Placed{Where::Program, 0, {0x55, 0x66}}},
+        {"LF and CR LF mixed",
+         Reading::Payload,
+         ":0100000055AA\r\n:010001006698\n:010002007786\r\n",
+         kProgramEnd,
+         true,
+         3,
+         {},
+         Placed{Where::Program, 0, {0x55, 0x66, 0x77}}},
+        {"a payload may end after an LF",
+         Reading::Payload,
+         ":0100000055AA\n",
+         kProgramEnd,
+         true,
+         1,
+         {},
+         Placed{Where::Program, 0, {0x55}}},
+        {"CR alone still fails",
+         Reading::Plain,
+         ":0100000055AA\r:00000001FF\r",
          kProgramEnd,
          false,
          0,
          {msg::kErrorHexFile},
-         Placed{Where::Program, 0, {0x55}}},
+         {}},
+        {"LF LF is taken as the two line-end characters",
+         Reading::Plain,
+         ":0100000055AA\n\n" + hexEnd(),
+         kProgramEnd,
+         true,
+         1,
+         {},
+         {}},
         {"plain file without a type-01 record fails",
          Reading::Plain,
          hexData(0, {1}),
@@ -211,25 +243,75 @@ std::vector<ReaderCase> readerCases() {
          2,
          {},
          {}},
-        {"type 05 is skipped whole with skipType05",
+        // Start addresses (types 03 and 05) used to be written over program bytes 0-3.
+        {"type 05 places nothing (plain)",
          Reading::Plain,
          hexData(0x10, {1}) + hexRecord(0x05, 0, {9, 9, 9, 9}) + hexEnd(),
-         kSkip05,
+         kDataEnd,
          true,
          0x11,
          {},
          Placed{Where::Program, 0, {0xFF, 0xFF, 0xFF, 0xFF}}},
-        {"type 05 is data without skipType05",
+        {"type 03 places nothing (payload)",
          Reading::Payload,
-         hexData(0x10, {1}) + hexRecord(0x05, 0, {9, 9, 9, 9}) + hexEnd(),
+         hexData(0x10, {1}) + hexRecord(0x03, 0, {0x12, 0x34, 0, 0}) + hexEnd(),
          kDataEnd,
          true,
-         4,
+         0x11,
          {},
-         Placed{Where::Program, 0, {9, 9, 9, 9}}},
+         Placed{Where::Program, 0, {0xFF, 0xFF, 0xFF, 0xFF}}},
+        {"type 05 counts as the last record read",
+         Reading::Plain,
+         hexRecord(0x05, 0, {0, 0, 0, 0}) + ":00000001FF",
+         kLastCount,
+         true,
+         0,
+         {},
+         {}},
+        // Segment records (objcopy above 64 KB) shift the offsets that follow.
+        {"type 02 adds its base times 16, folded onto 64 KB",
+         Reading::Plain,
+         hexRecord(0x02, 0, {0x10, 0x80}) + hexData(0x0010, {7, 8}) + hexEnd(),
+         kProgramEnd,
+         true,
+         0x0812,
+         {},
+         Placed{Where::Program, 0x0810, {7, 8}}},
+        {"type 02 leads back from configArea to programArea",
+         Reading::Payload,
+         cfg + hexRecord(0x02, 0, {0x00, 0x20}) + hexData(0, {5}) + hexEnd(),
+         kProgramEnd,
+         true,
+         0x201,
+         {},
+         Placed{Where::Program, 0x200, {5}}},
+        {"type 04 ends the segment base",
+         Reading::Plain,
+         hexRecord(0x02, 0, {0x00, 0x20}) + hexUpper(0, 0) + hexData(4, {6}) + hexEnd(),
+         kProgramEnd,
+         true,
+         5,
+         {},
+         Placed{Where::Program, 4, {6}}},
+        {"type 02 with one data byte",
+         Reading::Plain,
+         ":0100000200FD\r\n" + hexEnd(),
+         kProgramEnd,
+         false,
+         0,
+         {msg::kType02Count},
+         {}},
+        {"a segment record past 64 KB after folding",
+         Reading::Plain,
+         hexRecord(0x02, 0, {0x0F, 0xFF}) + hexData(0x0008, sixteen) + hexEnd(),
+         kProgramEnd,
+         false,
+         0,
+         {msg::kRecordPastArea},
+         {}},
         {"other characters count as digits c - 55",
          Reading::Plain,
-         ":010000001G00\r\n" + hexEnd(),
+         ":010000001GDF\r\n" + hexEnd(),
          kProgramEnd,
          true,
          1,
@@ -316,10 +398,10 @@ std::vector<ReaderCase> readerCases() {
          0,
          {msg::kRecordCutShort},
          {}},
-        {"file ends inside a skipped type-05 record",
+        {"file ends inside a type-05 record",
          Reading::Plain,
          ":04000005AABB",
-         kSkip05,
+         kProgramEnd,
          false,
          0,
          {msg::kRecordCutShort},
@@ -349,6 +431,33 @@ TEST(HexReader, RecordGrammarTable) {
         }
         EXPECT_EQ(b.configBlock()[0], 0) << "nothing may run on into the block behind programArea";
     }
+}
+
+TEST(HexReader, WrongRecordChecksumsAreLoggedOnceAndListed) {
+    auto state = test::freshImageState();
+    RecordingReporter rep;
+    // Records 2 and 4 are hand-patched; record 3 is a start address with a wrong checksum.
+    const std::string text = hexData(0, {1}) + ":0100010002FF\r\n" + ":0400000500000000FF\r\n" +
+                             ":0100020003FF\r\n" + hexEnd();
+    const HexReadResult r = readHexText(bytesOf(text), {}, state->buffers, rep);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(state->buffers.programArea()[1], 2) << "a wrong checksum is not a reason to refuse";
+    EXPECT_EQ(rep.texts(), std::vector<std::string>{"Warning Hex file: record 2 (type 00, offset 0x0001) has "
+                                                    "checksum 0xFF, expected 0xFC; read anyway"});
+    EXPECT_EQ(r.wrongChecksumCount, 3);
+    ASSERT_EQ(r.wrongChecksums.size(), 3u);
+    EXPECT_EQ(r.wrongChecksums[1].record, 3);
+    EXPECT_EQ(r.wrongChecksums[1].type, 5u);
+    EXPECT_EQ(r.wrongChecksums[2].offset, 2u);
+    EXPECT_EQ(r.wrongChecksums[2].expected, 0xFA);
+
+    // A failed read still reports what it saw; a clean file reports nothing.
+    RecordingReporter rep2;
+    const HexReadResult cut = readHexText(bytesOf(":0100010002FF\r\n"), {}, state->buffers, rep2);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_EQ(cut.wrongChecksumCount, 1);
+    RecordingReporter rep3;
+    EXPECT_EQ(readHexText(bytesOf(text.substr(0, 15) + hexEnd()), {}, state->buffers, rep3).wrongChecksumCount, 0);
 }
 
 TEST(HexReader, DigitValues) {
