@@ -27,6 +27,20 @@ public:
     virtual bool plugged() const = 0;
     // Puts a fresh, blank chip of the same model into the socket.
     virtual void insertBlankChip() = 0;
+    // The station selected `model` (menu, restore, auto-detect). A socket that follows the selection
+    // takes a blank chip of that model, as an operator changing chips would; a fixed one keeps its chip.
+    virtual void modelSelected(std::string_view model) = 0;
+    // How the socket is chosen: "auto" (follows the selection), "none" (empty) or a model name.
+    virtual std::string socketChoice() const = 0;
+    // Takes a choice as socketChoice() gives it; returns an error text, empty when it was taken.
+    virtual std::string setSocketChoice(std::string_view choice) = 0;
+    // The model of the chip in the socket, empty when the socket is empty.
+    virtual std::string socketModel() const = 0;
+    // The models whose chips the socket can hold, in catalog order.
+    virtual std::vector<std::string> socketModels() const = 0;
+    // Whether a burnt chip leaves for a fresh blank one when the next burn starts.
+    virtual bool freshChipAfterBurn() const = 0;
+    virtual void setFreshChipAfterBurn(bool on) = 0;
     struct FaultChoice {
         std::string name;   // as --sim-fault takes it
         std::string effect; // one line for the menu

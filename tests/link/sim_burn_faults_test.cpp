@@ -68,8 +68,11 @@ INSTANTIATE_TEST_SUITE_P(Refusals, BurnFailure, testing::Values(
     FailCase{"IdErrorFaultPaged",    "EP39H02", "EP39H02", "id-error",       false, "芯片ID错误! ",     Refused, false, true},
     FailCase{"EmptySocket",          "EP2706",  "none",    "",               false, "芯片IO错误! ",     Done,    false, true},
     FailCase{"EmptySocketPaged",     "EP39H02", "none",    "",               false, "芯片IO错误! ",     Refused, false, true},
-    FailCase{"ImageOfAnotherSize",   "EP27F02", "EP2706",  "",               false,
-             "程序配置字信息与烧录芯片配置信息不一致，不能烧录！", Done, false, true},
+    // The chip's identity is asked before anything of the image: these used to end in the check or
+    // layout failure of the socket chip's family.
+    FailCase{"WrongChipBeforeCheck", "EP27C42", "EP2706",  "",               true,  "芯片ID错误! ",     Done,    false, true},
+    FailCase{"ImageOfAnotherSize",   "EP27F02", "EP2706",  "",               false, "芯片ID错误! ",     Done,    false, true},
+    FailCase{"IdErrorBeforeCheck",   "EP2706",  "EP2706",  "id-error,checksum-error", false, "芯片ID错误! ", Done, false, true},
     FailCase{"BlankFail",            "EP39F022", "EP39F022", "blank-fail",   false, "芯片Blank检测错误! ", Done, false, true},
     FailCase{"BlankFailOldFamily",   "EP2703",  "EP2703",  "blank-fail",     false, "芯片Blank检测错误! ", Done, false, false},
     FailCase{"BlankFailPaged",       "EP39H01", "EP39H01", "blank-fail",     false, "芯片Blank检测错误! ", Refused, false, true},

@@ -112,6 +112,27 @@ TEST_P(BurnWalk, PassesOnceGivesEachChipItsUidAndCannotBurnAChipTwice) {
     EXPECT_EQ(p.socketCells(), before);
 }
 
+TEST(SocketFollowsSelection, ANewModelBringsABlankChipTheSameModelKeepsTheBurntOne) {
+    const chips::ModelRow& row = *chips::findModel("EP2706");
+    SimulatedProgrammer p(test::fastOptions(""));
+    p.setAutoInsert(false);
+    ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+    Station st(p, &row);
+    ASSERT_EQ(st.burn(prepareJob(row).chip()), Sent::Completed);
+    ASSERT_EQ(st.passes, 1) << testing::PrintToString(st.lines);
+    const auto burnt = p.socketCells();
+    p.modelSelected("EP2706"); // an auto-detect confirming the model: the chip stays
+    EXPECT_EQ(p.socketCells(), burnt);
+    p.modelSelected("EP27C42");
+    EXPECT_EQ(p.socketChip()->model, "EP27C42");
+    EXPECT_EQ(p.socketCells(), std::vector<std::uint8_t>(8322, 0xFF));
+    // And the new model burns at once.
+    const chips::ModelRow& next = *chips::findModel("EP27C42");
+    Station st2(p, &next);
+    ASSERT_EQ(st2.burn(prepareJob(next).chip()), Sent::Completed);
+    EXPECT_EQ(st2.passes, 1) << testing::PrintToString(st2.lines);
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalog, BurnWalk, testing::ValuesIn(walkCases()), [](const auto& info) {
     return std::string(info.param.model) + (info.param.fullImage ? "_Paged" : "");
 });

@@ -528,6 +528,58 @@ TEST(SimBench, TheMenusControlsReachFaultsAndTheSocket) {
     EXPECT_EQ(sim.socketCells(), std::vector<std::uint8_t>(8322, 0xFF));
 }
 
+TEST(SimBench, TheSocketFollowsTheSelectionUnlessAChipIsFixed) {
+    SimulatedProgrammer sim(fast());
+    BenchControls& bench = *static_cast<Programmer&>(sim).benchControls();
+    EXPECT_EQ(bench.socketChoice(), "auto");
+    EXPECT_EQ(bench.socketModel(), "EP2706"); // until the station names a model
+
+    // Each new selection brings a blank chip of its model, as an operator changes chips.
+    bench.modelSelected("EP39F022");
+    EXPECT_EQ(bench.socketModel(), "EP39F022");
+    EXPECT_EQ(sim.socketCells(), std::vector<std::uint8_t>(8322, 0xFF));
+    bench.modelSelected("EP39F25X"); // no chip of that name: the socket stays
+    EXPECT_EQ(bench.socketModel(), "EP39F022");
+
+    // A fixed chip, or an empty socket, stays whatever is selected.
+    EXPECT_EQ(bench.setSocketChoice("ep27c42"), "");
+    EXPECT_EQ(bench.socketChoice(), "EP27C42");
+    bench.modelSelected("EP3902");
+    EXPECT_EQ(bench.socketModel(), "EP27C42");
+    EXPECT_EQ(bench.setSocketChoice("none"), "");
+    bench.modelSelected("EP2706");
+    EXPECT_EQ(bench.socketModel(), "");
+    EXPECT_NE(bench.setSocketChoice("EP9999"), "");
+    EXPECT_EQ(bench.socketChoice(), "none"); // unchanged
+
+    // Following again: a chip of the model selected last.
+    EXPECT_EQ(bench.setSocketChoice("auto"), "");
+    EXPECT_EQ(bench.socketModel(), "EP2706");
+    bench.setFreshChipAfterBurn(false);
+    EXPECT_FALSE(bench.freshChipAfterBurn());
+
+    const auto models = bench.socketModels();
+    EXPECT_EQ(models.size(), socketChips().size());
+    EXPECT_EQ(std::count(models.begin(), models.end(), "EP2706"), 1);
+}
+
+TEST(SimBench, ChipParseTakesAutoAsFollowing) {
+    struct Row {
+        const char* text;
+        bool ok, follow;
+        const char* model; // "" for an empty socket
+    };
+    const Row rows[] = {{"", true, true, "EP2706"},      {" AUTO ", true, true, "EP2706"},
+                        {"none", true, false, ""},       {"ep406", true, false, "EP406"},
+                        {"EP9999", false, false, ""}};
+    for (const auto& r : rows) {
+        const ChipParse p = parseSocketChip(r.text);
+        EXPECT_EQ(p.ok(), r.ok) << r.text;
+        EXPECT_EQ(p.follow, r.follow) << r.text;
+        EXPECT_EQ(p.chip ? std::string(p.chip->model) : std::string(), r.model) << r.text;
+    }
+}
+
 TEST(SimEnvironment, SetsUpTheLibraryOrNamesTheBadVariable) {
     using Vars = std::map<std::string, std::string>;
     auto parse = [](const Vars& vars) {

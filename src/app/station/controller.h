@@ -94,6 +94,8 @@ public:
     virtual bool hwVersionSeen() const { return false; }
     virtual void setProgressByReport(bool) {}
     virtual void countProgramPress() {}
+    // After every selection of a model (menu, restore, auto-detect).
+    virtual void modelSelected(const chips::ModelRow&) {}
 };
 
 class CQORVENDlg : public QObject {
@@ -132,6 +134,9 @@ public:
     // Chip selection.
     void selectModel(const chips::ModelRow& row);
     void restoreStoredModel();
+    // The model the start-up restore selects from the stored DEVICE (nullptr: none). Without a
+    // settings file the start-up selects nothing at all.
+    const chips::ModelRow* storedModel() const;
     bool selectByDetectedId(int identifier);
     const chips::ModelRow* selectedModel() const;
     chips::Family selectedFamily() const;

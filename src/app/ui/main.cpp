@@ -24,7 +24,8 @@ public:
         CQORVENDlg station(env);
         auto link = link::createStationLink(station);
         MainWindow window(station);
-        if (auto* bench = link->programmer().benchControls()) window.addSimulatorMenu(*bench);
+        if (auto* bench = link->programmer().benchControls())
+            window.addSimulatorMenu(*bench, [&link] { link->showSocket(); });
         prompter.setParentWidget(&window);
         station.startUp();
         window.show();

@@ -4,6 +4,7 @@
 #include "app/ui/forms.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -170,7 +171,7 @@ void MainWindow::styleQcDisplay() {
     });
 }
 
-void MainWindow::addSimulatorMenu(link::BenchControls& bench) {
+void MainWindow::addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged) {
     QMenu* menu = new QMenu(QStringLiteral("模拟器"), this);
     menu->setObjectName(QStringLiteral("menuSimulator"));
     menuBar()->insertMenu(deviceMenu_->menuAction(), menu);
@@ -180,6 +181,30 @@ void MainWindow::addSimulatorMenu(link::BenchControls& bench) {
     connect(plug, &QAction::triggered, this, [&bench] { bench.plug(); });
     connect(unplug, &QAction::triggered, this, [&bench] { bench.unplug(); });
     connect(chip, &QAction::triggered, this, [&bench] { bench.insertBlankChip(); });
+
+    // The socket: a chip of the selected model (as an operator changes chips), a fixed model, or none.
+    QMenu* socket = menu->addMenu(QStringLiteral("插座芯片"));
+    socket->setObjectName(QStringLiteral("menuSocket"));
+    auto* choices = new QActionGroup(socket);
+    auto addChoice = [&](const QString& text, const QString& choice) {
+        QAction* a = socket->addAction(text);
+        a->setCheckable(true);
+        a->setData(choice);
+        choices->addAction(a);
+        connect(a, &QAction::triggered, this, [this, &bench, choice, socketChanged] {
+            const std::string error = bench.setSocketChoice(choice.toStdString());
+            if (!error.empty()) station_.log().windowLog(error);
+            if (socketChanged) socketChanged();
+        });
+    };
+    addChoice(QStringLiteral("跟随所选型号"), QStringLiteral("auto"));
+    addChoice(QStringLiteral("空插座"), QStringLiteral("none"));
+    socket->addSeparator();
+    for (const auto& model : bench.socketModels()) addChoice(QString::fromStdString(model), QString::fromStdString(model));
+    auto* fresh = menu->addAction(QStringLiteral("烧录后换新芯片"));
+    fresh->setObjectName(QStringLiteral("aFreshChip"));
+    fresh->setCheckable(true);
+    connect(fresh, &QAction::triggered, this, [&bench](bool on) { bench.setFreshChipAfterBurn(on); });
     QMenu* faults = menu->addMenu(QStringLiteral("故障"));
     for (const auto& f : bench.faultChoices()) {
         auto* a = faults->addAction(QString::fromStdString(f.name + "  —  " + f.effect));
@@ -193,9 +218,13 @@ void MainWindow::addSimulatorMenu(link::BenchControls& bench) {
             if (!error.empty()) station_.log().windowLog(error);
         });
     }
-    connect(menu, &QMenu::aboutToShow, this, [&bench, plug, unplug, faults] {
+    connect(menu, &QMenu::aboutToShow, this, [&bench, plug, unplug, faults, socket, fresh] {
         plug->setEnabled(!bench.plugged());
         unplug->setEnabled(bench.plugged());
+        const QString choice = QString::fromStdString(bench.socketChoice());
+        for (QAction* a : socket->actions())
+            if (a->isCheckable()) a->setChecked(a->data().toString() == choice);
+        fresh->setChecked(bench.freshChipAfterBurn());
         const QStringList active = QString::fromStdString(bench.activeFaults()).split(',');
         for (QAction* a : faults->actions()) a->setChecked(active.contains(a->data().toString()));
     });

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QMenu;
 class QPlainTextEdit;
 class QTabBar;
@@ -21,8 +23,9 @@ public:
     QTabBar* tabBar() const { return tabs_; }
     QPlainTextEdit* logPane() const { return log_; }
     QMenu* deviceMenu() const { return deviceMenu_; }
-    // The 模拟器 menu, shown while the simulated programmer is in use.
-    void addSimulatorMenu(link::BenchControls& bench);
+    // The 模拟器 menu, shown while the simulated programmer is in use; `socketChanged` runs after
+    // the menu changed the socket's chip.
+    void addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged = {});
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -108,11 +108,17 @@ void CQORVENDlg::selectModel(const chips::ModelRow& row) {
 
     // 9.
     settings_.writeText("KELVOR", "DEVICE", std::string(row.model));
+
+    link_->modelSelected(row);
+}
+
+const chips::ModelRow* CQORVENDlg::storedModel() const {
+    const auto choice = chips::restoreChoice(settings_.readText("KELVOR", "DEVICE"));
+    return choice.selectSomething ? choice.row : nullptr;
 }
 
 void CQORVENDlg::restoreStoredModel() {
-    const auto choice = chips::restoreChoice(settings_.readText("KELVOR", "DEVICE"));
-    if (choice.selectSomething && choice.row) selectModel(*choice.row);
+    if (const auto* row = storedModel()) selectModel(*row);
 }
 
 bool CQORVENDlg::selectByDetectedId(int identifier) {

@@ -14,6 +14,7 @@ EnvironmentParse simOptionsFromEnvironment(const std::function<const char*(const
         auto parsed = parseSocketChip(chip);
         if (!parsed.ok()) return {o, "KELVOR_SIM_CHIP: " + parsed.error};
         o.chip = parsed.chip;
+        o.followSelection = parsed.follow;
     }
     if (const char* faults = lookup("KELVOR_SIM_FAULTS")) {
         auto parsed = parseFaults(faults);

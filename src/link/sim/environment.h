@@ -1,6 +1,7 @@
 #pragma once
 // The simulator library's set-up from the environment:
-//   KELVOR_SIM_CHIP    model in the socket (EP2706 when unset), or "none"
+//   KELVOR_SIM_CHIP    model in the socket, "none", or "auto" (the default: EP2706 until the
+//                      station names a selected model, which a vendor-library caller never does)
 //   KELVOR_SIM_FAULTS  faults, "open-busy,silent"
 //   KELVOR_SIM_TIMING  factor on answer delays, 1 when unset, 0 for answers at once
 //   KELVOR_SIM_SEED    RNG seed, decimal or 0x hex

@@ -100,7 +100,7 @@ SimOptions sane(SimOptions o) {
 SimulatedProgrammer::SimulatedProgrammer(SimOptions options)
     : options_(sane(options)), path_(makePath(options.seed)), rng_(options.seed), faults_(options.faults),
       filter_(kDeviceFilter), chip_(options.chip), lastChip_(options.chip.value_or(defaultSocketChip())),
-      autoInsert_(options.autoInsert) {
+      follow_(options.followSelection), autoInsert_(options.autoInsert) {
     if (chip_) otp_.emplace(chip_->otpBytes);
     // A programmer in use has seen a few errors already.
     for (auto& c : counters_)
@@ -400,8 +400,15 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     const jobs::JobFamily& family = jobs::jobFamily(*socket);
     const BurnProfile& profile = burnProfile(*socket);
     const auto layout = layoutFor(family, image.size(), variant);
-    if (!framed || !layout) return fail(Failure::Layout, profile);
-    const ChipImage chip = readChipImage(family, *layout, image);
+    // Broken, or sent by no family at all: there is no chip code to compare.
+    if (!framed || (!layout && ids.empty())) return fail(Failure::Layout, profile);
+    // The chip's identity comes first: an image made for another chip fails at the chip-ID stage
+    // (with that image's ending), before its checksum is looked at.
+    const std::optional<ChipImage> read =
+        layout ? std::optional(readChipImage(family, *layout, image)) : std::nullopt;
+    if (faults_.has(Fault::IdError) || !read || !acceptsChipCode(family, chip_->model, read->chipCode))
+        return fail(Failure::WrongId, burnProfile(selected));
+    const ChipImage& chip = *read;
     if (wait == Wait::PagedData &&
         (head.size() != kHeadBytes || !std::equal(head.begin(), head.end(), image.begin() + chip.blockAt)))
         return fail(Failure::HeadMismatch, profile);
@@ -409,8 +416,6 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
                                        ? static_cast<std::uint16_t>(chip.computedCheck ^ 0x5A5A)
                                        : chip.computedCheck;
     if (computed != chip.storedCheck) return fail(Failure::Checksum, profile);
-    if (faults_.has(Fault::IdError) || !acceptsChipCode(family, chip_->model, chip.chipCode))
-        return fail(Failure::WrongId, profile);
     selected = *socket;
 
     // A paged burn calibrated and drew its NG when the transfer began.
@@ -803,6 +808,7 @@ std::string SimulatedProgrammer::description() const {
         std::snprintf(id, sizeof id, "0x%04X", chip_->identifier);
         socket = std::string(chip_->model) + " (" + id + ")";
     }
+    if (follow_) socket += ", following the selected model";
     return "simulated programmer: socket " + socket + ", faults " + faults_.names();
 }
 
@@ -860,7 +866,55 @@ FaultSet SimulatedProgrammer::faults() const {
 
 void SimulatedProgrammer::setSocketChip(std::optional<SocketChip> chip) {
     std::lock_guard lock(mutex_);
+    follow_ = false;
     setSocketChipLocked(chip);
+}
+
+void SimulatedProgrammer::modelSelected(std::string_view model) {
+    std::lock_guard lock(mutex_);
+    selected_ = model;
+    const SocketChip* row = findSocketChip(model);
+    // The same model again (an auto-detect that confirms it) leaves the chip as it is, burnt or not.
+    if (follow_ && row && !(chip_ && chip_->model == row->model)) setSocketChipLocked(*row);
+}
+
+std::string SimulatedProgrammer::socketChoice() const {
+    std::lock_guard lock(mutex_);
+    if (follow_) return "auto";
+    return chip_ ? std::string(chip_->model) : "none";
+}
+
+std::string SimulatedProgrammer::setSocketChoice(std::string_view choice) {
+    const ChipParse parsed = parseSocketChip(choice);
+    if (!parsed.ok()) return parsed.error;
+    std::lock_guard lock(mutex_);
+    follow_ = parsed.follow;
+    if (!follow_) {
+        setSocketChipLocked(parsed.chip);
+        return {};
+    }
+    // Following from now on: a chip of the model selected already, if any.
+    const SocketChip* row = findSocketChip(selected_);
+    const SocketChip chip = row ? *row : chip_.value_or(lastChip_);
+    if (!(chip_ && *chip_ == chip)) setSocketChipLocked(chip);
+    return {};
+}
+
+std::string SimulatedProgrammer::socketModel() const {
+    std::lock_guard lock(mutex_);
+    return chip_ ? std::string(chip_->model) : std::string();
+}
+
+std::vector<std::string> SimulatedProgrammer::socketModels() const {
+    std::vector<std::string> out;
+    for (const auto& row : chips::models())
+        if (findSocketChip(row.model)) out.emplace_back(row.model);
+    return out;
+}
+
+bool SimulatedProgrammer::freshChipAfterBurn() const {
+    std::lock_guard lock(mutex_);
+    return autoInsert_;
 }
 
 void SimulatedProgrammer::setSocketChipLocked(std::optional<SocketChip> chip) {

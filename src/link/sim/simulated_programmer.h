@@ -62,6 +62,9 @@ namespace kelvor::link::sim {
 
 struct SimOptions {
     std::optional<SocketChip> chip = defaultSocketChip(); // nullopt: empty socket
+    // The socket takes a blank chip of every model the station selects (modelSelected); `chip` is
+    // what it holds until then. Off: `chip` stays whatever is selected.
+    bool followSelection = true;
     FaultSet faults;
     // Factor on every answer's delay: 1 paces like a programmer, 0 makes answers due at once
     // (at most 1000). Only kHandshakeGap is kept whatever the factor.
@@ -140,8 +143,16 @@ public:
     std::string setActiveFaults(std::string_view list) override;
     // A fresh chip of the model last in the socket (the default chip when there never was one).
     void insertBlankChip() override;
-    // A fresh, blank chip of that model (nullopt: the socket empties).
+    // A fresh, blank chip of that model (nullopt: the socket empties); the socket no longer follows
+    // the selection.
     void setSocketChip(std::optional<SocketChip> chip);
+    void modelSelected(std::string_view model) override;
+    std::string socketChoice() const override;
+    std::string setSocketChoice(std::string_view choice) override;
+    std::string socketModel() const override;
+    std::vector<std::string> socketModels() const override;
+    bool freshChipAfterBurn() const override;
+    void setFreshChipAfterBurn(bool on) override { setAutoInsert(on); }
     // SimOptions::autoInsert, changed at run time.
     void setAutoInsert(bool on);
     std::optional<SocketChip> socketChip() const;
@@ -241,6 +252,8 @@ private:
     std::string lastPath_;
     std::optional<SocketChip> chip_;
     SocketChip lastChip_; // the model insertBlankChip takes
+    bool follow_;         // the socket follows the selection
+    std::string selected_; // the model the station selected last, empty before the first
     std::optional<VirtualOtp> otp_;
     bool chipWritten_ = false; // a burn wrote the socket chip's cells
     bool autoInsert_;

@@ -109,17 +109,24 @@ SocketChip defaultSocketChip() {
     return socketChips().front();
 }
 
+const SocketChip* findSocketChip(std::string_view model) {
+    for (const auto& c : socketChips())
+        if (c.model == model) return &c;
+    return nullptr;
+}
+
 ChipParse parseSocketChip(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
-    if (text.empty()) return {defaultSocketChip(), {}};
-    if (equalNoCase(text, "none")) return {std::nullopt, {}};
+    if (text.empty() || equalNoCase(text, "auto")) return {defaultSocketChip(), true, {}};
+    if (equalNoCase(text, "none")) return {std::nullopt, false, {}};
     for (const auto& c : socketChips())
-        if (equalNoCase(c.model, text)) return {c, {}};
-    return {std::nullopt, "unknown chip model \"" + std::string(text) +
-                              "\" for the simulator's socket (a model such as EP2706, or none)"};
+        if (equalNoCase(c.model, text)) return {c, false, {}};
+    return {std::nullopt, false,
+            "unknown chip model \"" + std::string(text) +
+                "\" for the simulator's socket (auto, a model such as EP2706, or none)"};
 }
 
 } // namespace kelvor::link::sim

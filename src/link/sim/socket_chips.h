@@ -23,13 +23,18 @@ struct SocketChip {
 std::span<const SocketChip> socketChips();
 // EP2706, so that auto-detect selects a model out of the box.
 SocketChip defaultSocketChip();
+// The row of a catalog model name (exact), or nullptr.
+const SocketChip* findSocketChip(std::string_view model);
 
 struct ChipParse {
     std::optional<SocketChip> chip; // nullopt: empty socket
-    std::string error;              // empty: parsed
+    // The socket follows the station's selection; `chip` is what it holds until one arrives.
+    bool follow = false;
+    std::string error; // empty: parsed
     bool ok() const { return error.empty(); }
 };
-// A model name (without regard to case), "none" for an empty socket, "" for the default chip.
+// A model name (without regard to case) for a fixed chip, "none" for an empty socket, "" or "auto"
+// for a socket that follows the selected model (the default chip until a model is selected).
 ChipParse parseSocketChip(std::string_view text);
 
 } // namespace kelvor::link::sim

@@ -94,6 +94,13 @@ void Link::setUp() {
         c_.mainModel().setText("title", c_.mainModel().text("title") + QStringLiteral(" - 模拟烧录器(非真实烧录)"));
         c_.log().windowLog("注意: 当前使用模拟烧录器, 芯片不会被真正烧录!");
     }
+    if (BenchControls* bench = programmer_->benchControls()) {
+        // The operator has put the remembered model's chip in before the start-up connect asks the
+        // socket what it holds; without a settings file nothing is remembered.
+        if (c_.settings().exists())
+            if (const auto* row = c_.storedModel()) bench->modelSelected(row->model);
+        showSocket();
+    }
     c_.mainModel().setCurrent(controlKey(1037), 0);
     linkHandle_ = -1;
 }
@@ -328,6 +335,23 @@ void Link::finishRemoval() {
     c_.log().windowLog("USB设备已关闭!");
     setConnectCaption(false);
     c_.page(page::kIsp).setEnabled(controlKey(1030), false);
+}
+
+void Link::modelSelected(const chips::ModelRow& row) {
+    if (BenchControls* bench = programmer_->benchControls()) {
+        bench->modelSelected(row.model);
+        showSocket();
+    }
+}
+
+void Link::showSocket() {
+    BenchControls* bench = programmer_->benchControls();
+    if (!bench) return;
+    const std::string model = bench->socketModel();
+    QString text = QStringLiteral("模拟插座: ") + (model.empty() ? QStringLiteral("空") : QString::fromStdString(model));
+    if (bench->socketChoice() == "auto") text += QStringLiteral(" (跟随型号)");
+    c_.mainModel().setText(kSocketKey, text);
+    c_.mainModel().setVisible(kSocketKey, true);
 }
 
 void Link::onChipReset() {

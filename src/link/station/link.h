@@ -92,6 +92,12 @@ public:
     bool hwVersionSeen() const override { return g_.g_hwVersionSeen != 0; }
     void setProgressByReport(bool on) override { g_.g_progressByReport = on ? 1 : 0; }
     void countProgramPress() override { ++g_.g_programPresses; }
+    void modelSelected(const chips::ModelRow& row) override;
+
+    // The status line's note of the chip in the simulated socket (main-window key kSocketKey),
+    // refreshed whenever the station or the 模拟器 menu may have changed it.
+    static inline const QString kSocketKey = QStringLiteral("simSocket");
+    void showSocket();
 
     void onDeviceEvent(const DeviceEvent& e);
     void enumerate();

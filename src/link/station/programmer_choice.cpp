@@ -28,15 +28,20 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     ProgrammerChoice choice;
     const auto chip = sim::parseSocketChip(options.simChip);
     const auto faults = sim::parseFaults(options.simFaults);
+    const std::string fresh = trimmed(options.simFreshChip);
     if (!chip.ok()) choice.problems.push_back(chip.error);
     if (!faults.ok()) choice.problems.push_back(faults.error);
+    if (!fresh.empty() && fresh != "0" && fresh != "1")
+        choice.problems.push_back("SIMULATOR/FRESHCHIP \"" + fresh + "\" is not 0 or 1");
     if (!choice.problems.empty()) {
         choice.description = "no programmer: the simulator's options are not valid";
         return choice;
     }
     sim::SimOptions o;
     o.chip = chip.chip;
+    o.followSelection = chip.follow;
     o.faults = faults.faults;
+    o.autoInsert = fresh != "0";
     choice.programmer = std::make_unique<sim::SimulatedProgrammer>(o);
     choice.description = choice.programmer->description() + why;
     return choice;
@@ -61,6 +66,7 @@ ProgrammerOptions programmerOptionsFromSettings(const Settings& settings) {
     ProgrammerOptions o;
     o.programmer = settings.readText("KELVOR", "PROGRAMMER");
     o.simChip = settings.readText("SIMULATOR", "CHIP");
+    o.simFreshChip = settings.readText("SIMULATOR", "FRESHCHIP");
     o.simFaults = settings.readText("SIMULATOR", "FAULTS");
     o.trace = settings.readText("SIMULATOR", "TRACE");
     return o;

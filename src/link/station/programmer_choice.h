@@ -9,7 +9,7 @@
 //
 // A vendor library that fails to load (the named one, or libusbio.so beside the program) leaves the
 // station with no programmer and a message; it never falls back to the simulator, so an operator
-// cannot get a simulated burn by accident. Simulator options (SIMULATOR/CHIP and FAULTS,
+// cannot get a simulated burn by accident. Simulator options (SIMULATOR/CHIP, FRESHCHIP and FAULTS,
 // --sim-chip, --sim-fault) only matter when the simulator is chosen; a value that does not parse
 // also leaves the station with no programmer. SIMULATOR/TRACE and --trace wrap whichever
 // programmer was chosen in a trace; a trace file that cannot be opened is reported and the
@@ -29,7 +29,8 @@ inline constexpr const char* kVendorLibraryName = "libusbio.so";
 
 struct ProgrammerOptions {
     std::string programmer; // "", "auto", "sim" (any case) or a library path
-    std::string simChip;    // model name, "none", "" for the default chip
+    std::string simChip;    // model name, "none", "" or "auto" for a socket that follows the selection
+    std::string simFreshChip; // "0": a burnt chip stays in the socket; "", "1": a fresh one replaces it
     std::string simFaults;  // "a,b,c"
     std::string trace;      // trace file, "" for none
 };

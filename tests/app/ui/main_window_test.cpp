@@ -1,4 +1,6 @@
 #include "app/ui/main_window.h"
+#include "link/sim/simulated_programmer.h"
+#include "link/station/link.h"
 #include "support/station_fixture.h"
 
 #include <QComboBox>
@@ -39,6 +41,48 @@ TEST(MainWindow, FollowsTheControllerAndFeedsActionsBack) {
     emit w.deviceMenu()->aboutToShow();
     EXPECT_TRUE(w.deviceMenu()->actions().at(2)->isChecked());
     EXPECT_FALSE(w.deviceMenu()->actions().at(10)->isChecked());
+}
+
+TEST(MainWindow, SimulatorMenuChoosesTheSocketChipAndTheStatusLineShowsIt) {
+    kelvor::test::StationFixture f;
+    f.writeIni("[KELVOR]\nDEVICE=EP408\n");
+    auto sim = std::make_shared<link::sim::SimulatedProgrammer>();
+    link::Link l(f.station(), sim, nullptr);
+    f.station().setLinkHooks(&l);
+    app::MainWindow w(f.station());
+    w.addSimulatorMenu(*sim, [&l] { l.showSocket(); });
+    f.start();
+    auto* socketLabel = w.findChild<QLabel*>("simSocket");
+    ASSERT_NE(socketLabel, nullptr);
+    EXPECT_FALSE(socketLabel->isHidden());
+    EXPECT_EQ(socketLabel->text(), "模拟插座: EP408 (跟随型号)");
+    w.deviceMenu()->actions().at(2)->trigger(); // EP27C42
+    EXPECT_EQ(socketLabel->text(), "模拟插座: EP27C42 (跟随型号)");
+
+    auto* socketMenu = w.findChild<QMenu*>("menuSocket");
+    ASSERT_NE(socketMenu, nullptr);
+    auto choose = [&](const QString& text) {
+        for (QAction* a : socketMenu->actions())
+            if (a->text() == text) return a->trigger();
+        ADD_FAILURE() << text.toStdString();
+    };
+    choose("空插座");
+    EXPECT_EQ(socketLabel->text(), "模拟插座: 空");
+    choose("EP2706");
+    EXPECT_EQ(socketLabel->text(), "模拟插座: EP2706");
+    EXPECT_EQ(sim->socketChoice(), "EP2706");
+    choose("跟随所选型号");
+    EXPECT_EQ(socketLabel->text(), "模拟插座: EP27C42 (跟随型号)");
+
+    // The menu shows the choice and the fresh-chip switch as they stand.
+    auto* menu = w.findChild<QMenu*>("menuSimulator");
+    emit menu->aboutToShow();
+    auto* fresh = w.findChild<QAction*>("aFreshChip");
+    EXPECT_TRUE(fresh->isChecked());
+    fresh->trigger();
+    EXPECT_FALSE(sim->freshChipAfterBurn());
+    for (QAction* a : socketMenu->actions())
+        if (a->isCheckable()) EXPECT_EQ(a->isChecked(), a->text() == "跟随所选型号") << a->text().toStdString();
 }
 
 TEST(MainWindow, PaneDisplayDropsLoneLineEnds) {

@@ -3,6 +3,7 @@
 #include "link/station/link.h"
 #include "link/station/transfer.h"
 #include "link/station/udev_monitor.h"
+#include "support/image_fixtures.h"
 #include "support/station_fixture.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <fstream>
+#include <optional>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -254,4 +256,69 @@ TEST(Burn, PressingBurnProgramsASimulatedChip) {
     EXPECT_EQ(t.f.station().mainModel().current(controlKey(1037)), 100);
     EXPECT_TRUE(t.paneHas("总次数:1,OK:1,NG:0"));
     EXPECT_EQ(t.link->globals().g_programPresses, 1);
+}
+
+namespace {
+
+// 512 program bytes and nothing else: an image every family's decoder takes.
+std::string writeUsableImage(const StationFixture& f) {
+    std::string text;
+    for (int at = 0; at < 512; at += 16) {
+        std::vector<std::uint8_t> row(16);
+        for (int i = 0; i < 16; ++i) row[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((at + i) * 7 + 1);
+        text += kelvor::test::hexData(static_cast<std::uint16_t>(at), row);
+    }
+    const std::string path = f.path("usable.hex");
+    std::ofstream(path, std::ios::binary) << text << kelvor::test::hexEnd();
+    return path;
+}
+
+// One press of "烧录" with the model chosen from the Device menu; true for the OK verdict.
+bool burnFromTheMenu(LinkFixture& t, const char* model, const std::string& image) {
+    t.f.station().menuCommand(chips::findModel(model)->command);
+    t.f.station().imagePath = QString::fromStdString(image);
+    std::optional<bool> verdict;
+    const auto c = QObject::connect(t.link.get(), &Link::verdict, [&](bool p) { verdict = p; });
+    t.f.page(page::kIsp).click(controlKey(1042));
+    t.runUntil([&] { return verdict.has_value(); }, 15000);
+    t.runUntil([&] { return !t.link->transfers().busy(); });
+    QObject::disconnect(c);
+    return verdict.value_or(false);
+}
+
+} // namespace
+
+TEST(SimulatedSocket, ARestartKeepsTheStoredModelAndEveryModelBurnsAtOnce) {
+    LinkFixture t;
+    t.f.writeIni("[KELVOR]\r\nDEVICE=EP39F022\r\nVOL=4.500\r\nUIDD=FFFFFFFF\r\nUIDS=FFFFFFFF\r\nFREQ=5\r\n");
+    t.f.start();
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+    // The socket held the stored model's chip when the start-up asked: the answer selects nothing.
+    EXPECT_EQ(t.f.station().selectedModel()->model, "EP39F022");
+    EXPECT_EQ(t.f.station().mainModel().text(Link::kSocketKey), "模拟插座: EP39F022 (跟随型号)");
+    EXPECT_TRUE(t.f.station().mainModel().isVisible(Link::kSocketKey));
+
+    const std::string image = writeUsableImage(t.f);
+    for (const char* model : {"EP39F022", "EP2702", "EP27C42", "EP3902", "EP39H02"}) {
+        SCOPED_TRACE(model);
+        EXPECT_TRUE(burnFromTheMenu(t, model, image)) << t.pane().toStdString();
+        EXPECT_EQ(t.sim->socketChip()->model, model);
+        EXPECT_EQ(t.f.station().mainModel().text(Link::kSocketKey),
+                  QStringLiteral("模拟插座: %1 (跟随型号)").arg(QString::fromLatin1(model)));
+    }
+}
+
+TEST(SimulatedSocket, AFixedWrongChipFailsAtTheChipIdStage) {
+    sim::SimOptions o;
+    o.chip = sim::parseSocketChip("EP2706").chip;
+    o.followSelection = false;
+    LinkFixture t(o);
+    t.f.start();
+    ASSERT_TRUE(t.runUntil([&] { return t.link->detectAnswers > 0; }));
+    EXPECT_EQ(t.f.station().mainModel().text(Link::kSocketKey), "模拟插座: EP2706");
+    EXPECT_FALSE(burnFromTheMenu(t, "EP27C42", writeUsableImage(t.f)));
+    EXPECT_TRUE(t.paneHas("芯片ID错误!")) << t.pane().toStdString();
+    EXPECT_FALSE(t.paneHas("芯片校验和错误！")) << "the checksum used to be looked at first";
+    EXPECT_EQ(t.sim->socketChip()->model, "EP2706");
+    EXPECT_EQ(t.f.page(page::kIsp).state(controlKey(1033)).image, "ng");
 }
