@@ -6,6 +6,7 @@
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "cli/job_options.h"
+#include "cli/recorded_json.h"
 #include "image/image_check.h"
 #include "jobs/job.h"
 
@@ -84,9 +85,6 @@ int runChecksum(Context& ctx) {
     }
 
     if (json) {
-        Json log = Json::array();
-        for (const auto& t : reporter.texts())
-            log.push(t);
         Json o = Json::object();
         o.set("model", model->model);
         o.set("family", chips::familyName(r.family));
@@ -97,11 +95,12 @@ int runChecksum(Context& ctx) {
         o.set("checkWord", optionalWord(r.checkWord));
         o.set("cksum", optionalWord(r.cksum));
         o.set("cksumText", r.cksumText.empty() ? Json() : Json(r.cksumText));
-        o.set("log", std::move(log));
+        o.set("log", logLines(reporter));
+        o.set("boxes", messageBoxes(reporter));
         ctx.out << o.dump() << "\n";
     } else {
-        for (const auto& t : reporter.texts())
-            printText(ctx.out, t);
+        for (const auto& e : reporter.entries)
+            printText(ctx.out, e.kind == RecordingReporter::Kind::Box ? "box " + e.caption + " " + e.text : e.text);
         if (options.sideFilesGiven) ctx.out << "(no programmer link: EEPROM and factory data are not sent)\n";
         if (!r.cksumText.empty()) ctx.out << r.cksumText << "\n";
         if (r.code != jobs::kJobPrepared)

@@ -5,6 +5,7 @@
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "cli/image_key_option.h"
+#include "cli/recorded_json.h"
 #include "image/decoders.h"
 #include "image/image_check.h"
 
@@ -72,9 +73,16 @@ void printJson(std::ostream& out, const chips::ModelRow& model, int result, cons
         block.set("offset", s.decoders.lastBlock->offset);
         block.set("hex", hexOf(blockBytes(s)));
     }
-    Json log = Json::array();
-    for (const auto& t : rep.texts())
-        log.push(t);
+    Json wrong = Json::array();
+    for (const auto& w : s.decoders.wrongChecksums) {
+        Json o = Json::object();
+        o.set("record", w.record);
+        o.set("type", w.type);
+        o.set("offset", w.offset);
+        o.set("found", static_cast<unsigned>(w.found));
+        o.set("expected", static_cast<unsigned>(w.expected));
+        wrong.push(std::move(o));
+    }
 
     Json o = Json::object();
     o.set("model", model.model);
@@ -84,7 +92,10 @@ void printJson(std::ostream& out, const chips::ModelRow& model, int result, cons
     o.set("words", std::move(words));
     o.set("slots", std::move(slots));
     o.set("block", std::move(block));
-    o.set("log", std::move(log));
+    o.set("wrongChecksums", std::move(wrong));
+    o.set("wrongChecksumCount", s.decoders.wrongChecksumCount);
+    o.set("log", logLines(rep));
+    o.set("boxes", messageBoxes(rep));
     out << o.dump() << "\n";
 }
 
@@ -111,8 +122,10 @@ void printText(std::ostream& out, const chips::ModelRow& model, int result, cons
         out << "block: none\n";
     }
     out << "log:\n";
-    for (const auto& t : rep.texts())
-        out << "  " << oneLine(t) << "\n";
+    for (const auto& e : rep.entries)
+        if (e.kind != RecordingReporter::Kind::Box) out << "  " << oneLine(e.text) << "\n";
+    for (const auto& e : rep.entries)
+        if (e.kind == RecordingReporter::Kind::Box) out << "box " << e.caption << " " << oneLine(e.text) << "\n";
 }
 
 int runDecode(Context& ctx) {

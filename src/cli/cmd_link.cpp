@@ -1,5 +1,5 @@
 // kelvor detect | reset | ee-write: connect to the chosen programmer, run one command, print the
-// log lines.
+// log lines (with --json: one object with the lines and the message boxes).
 #include "cli/programmer_args.h"
 #include "cli/session.h"
 
@@ -11,7 +11,7 @@ namespace {
 constexpr int kAnswerTimeoutMs = 3000;
 
 bool usage(Context& ctx, const char* text) {
-    ctx.err << "usage: kelvor " << text << " " << kProgrammerUsage << "\n";
+    ctx.err << "usage: kelvor " << text << " " << kProgrammerUsage << " [--json]\n";
     if (!ctx.args.error().empty()) ctx.err << "kelvor: " << ctx.args.error() << "\n";
     return false;
 }
@@ -23,7 +23,22 @@ bool lineSeen(Session& s, std::string_view needle, std::size_t from) {
     return false;
 }
 
+// Prints the run and returns `code`; `model` is the detected model, printed last.
+int finish(Context& ctx, Session& s, bool json, int code, const chips::ModelRow* model = nullptr) {
+    s.settle();
+    if (json) {
+        Json o = s.json();
+        if (model) o.set("model", model->model);
+        ctx.out << o.dump() << "\n";
+    } else {
+        s.flush(ctx.out);
+        if (model) ctx.out << model->model << "\n";
+    }
+    return code;
+}
+
 int runDetect(Context& ctx) {
+    const bool json = ctx.args.flag("--json");
     Session s(ctx.args);
     if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "detect"), kExitUsage;
     s.start();
@@ -31,33 +46,27 @@ int runDetect(Context& ctx) {
     const bool answered =
         s.link().linkOpen() && !lineSeen(s, "自动检测失败!", 0) &&
         s.runUntil([&] { return s.link().detectAnswers > 0; }, kAnswerTimeoutMs);
-    s.settle();
-    s.flush(ctx.out);
     if (!s.link().linkOpen() || !answered) {
         if (s.link().linkOpen()) ctx.err << "kelvor: the programmer did not answer the auto-detect request\n";
-        return kExitLink;
+        return finish(ctx, s, json, kExitLink);
     }
-    if (!s.link().lastDetectSelected) return kExitFail;
-    ctx.out << s.station().selectedModel()->model << "\n";
-    return kExitOk;
+    if (!s.link().lastDetectSelected) return finish(ctx, s, json, kExitFail);
+    return finish(ctx, s, json, kExitOk, s.station().selectedModel());
 }
 
 int runReset(Context& ctx) {
+    const bool json = ctx.args.flag("--json");
     Session s(ctx.args);
     if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "reset"), kExitUsage;
     s.start();
-    if (!s.link().linkOpen()) {
-        s.flush(ctx.out);
-        return kExitLink;
-    }
+    if (!s.link().linkOpen()) return finish(ctx, s, json, kExitLink);
     const std::size_t from = s.paneLines().size();
     s.station().sendMessage(WM_CHIP_RESET);
-    s.settle();
-    s.flush(ctx.out);
-    return lineSeen(s, "复位芯片成功!", from) ? kExitOk : kExitLink;
+    return finish(ctx, s, json, lineSeen(s, "复位芯片成功!", from) ? kExitOk : kExitLink);
 }
 
 int runEeWrite(Context& ctx) {
+    const bool json = ctx.args.flag("--json");
     Session s(ctx.args);
     const auto rest = ctx.args.finish();
     if (rest.size() != 2 || !ctx.args.ok()) return usage(ctx, "ee-write SEQ MILLIVOLTS"), kExitUsage;
@@ -71,23 +80,19 @@ int runEeWrite(Context& ctx) {
         values[i] = std::stol(t);
     }
     s.start();
-    if (!s.link().linkOpen()) {
-        s.flush(ctx.out);
-        return kExitLink;
-    }
+    if (!s.link().linkOpen()) return finish(ctx, s, json, kExitLink);
     const std::size_t from = s.paneLines().size();
     s.station().sendMessage(WM_COUNT_CLEAR, values[0], values[1]);
     const bool failed = lineSeen(s, "清除烧录计数失败!", from);
     const bool done = !failed && s.runUntil([&] { return lineSeen(s, "烧录计数已清零", from); }, kAnswerTimeoutMs);
-    s.settle();
-    s.flush(ctx.out);
-    return done ? kExitOk : kExitLink;
+    return finish(ctx, s, json, done ? kExitOk : kExitLink);
 }
 
 } // namespace
 
-KELVOR_CLI_COMMAND("detect", "detect [programmer options]       auto-detect the chip in the socket", runDetect);
-KELVOR_CLI_COMMAND("reset", "reset [programmer options]        reset the chip", runReset);
-KELVOR_CLI_COMMAND("ee-write", "ee-write SEQ MILLIVOLTS [...]     write the EE voltage and sequence number", runEeWrite);
+KELVOR_CLI_COMMAND("detect", "detect [programmer options] [--json]  auto-detect the chip in the socket", runDetect);
+KELVOR_CLI_COMMAND("reset", "reset [programmer options] [--json]   reset the chip", runReset);
+KELVOR_CLI_COMMAND("ee-write", "ee-write SEQ MILLIVOLTS [...] [--json]  write the EE voltage and sequence number",
+                   runEeWrite);
 
 } // namespace kelvor::cli

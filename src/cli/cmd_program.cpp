@@ -84,6 +84,7 @@ int runProgram(Context& ctx) {
             summary.set("passed", passed);
             summary.set("failed", failed);
             summary.set("cksum", s.station().mainModel().text(controlKey(1041)).toStdString());
+            summary.set("boxes", s.boxesJson());
             ctx.out << summary.dump() << "\n";
         } else {
             s.flush(ctx.out);

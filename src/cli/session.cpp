@@ -1,6 +1,7 @@
 #include "cli/session.h"
 
 #include "cli/programmer_args.h"
+#include "cli/recorded_json.h"
 #include "link/station/station_link.h"
 
 #include <QCoreApplication>
@@ -57,7 +58,10 @@ Session::~Session() {
     link_.reset();
 }
 
-void Session::start() { station_->startUp(); }
+void Session::start() {
+    station_->startUp();
+    if (!link_->linkOpen() && station_->deviceCount == 0) station_->sendMessage(WM_LINK_CONNECT);
+}
 
 bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
@@ -76,6 +80,21 @@ void Session::settle(int ms) {
 
 void Session::flush(std::ostream& out) {
     for (; printed_ < lines_.size(); ++printed_) out << lines_[printed_] << "\n";
+}
+
+Json Session::boxesJson() const {
+    Json boxes = Json::array();
+    for (const auto& b : prompter_.boxes) boxes.push(messageBox(b.caption.toStdString(), b.text.toStdString()));
+    return boxes;
+}
+
+Json Session::json() const {
+    Json lines = Json::array();
+    for (const auto& l : lines_) lines.push(l);
+    Json o = Json::object();
+    o.set("lines", std::move(lines));
+    o.set("boxes", boxesJson());
+    return o;
 }
 
 } // namespace kelvor::cli

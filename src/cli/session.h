@@ -2,6 +2,7 @@
 // A headless station for the commands that drive a programmer: the same controller and link as the
 // window, with message boxes recorded instead of shown and the log pane printed as it grows.
 #include "app/station/controller.h"
+#include "base/json.h"
 #include "cli/cli.h"
 #include "link/station/link.h"
 #include "link/station/programmer_choice.h"
@@ -26,7 +27,9 @@ public:
     link::Link& link() { return *link_; }
     ScriptedPrompter& prompter() { return prompter_; }
 
-    // Runs the station's start-up (which connects a programmer that is present).
+    // Runs the station's start-up (which connects a programmer that is present). When it found no
+    // programmer, the connect runs as the window's "烧录器连接" would, so the log says why
+    // ("请插入USB设备!") instead of the command failing without a word.
     void start();
     // Runs the event loop until `done` holds or `timeoutMs` passes; returns `done()`.
     bool runUntil(const std::function<bool()>& done, int timeoutMs);
@@ -37,6 +40,10 @@ public:
     const std::vector<std::string>& paneLines() const { return lines_; }
     // Prints the pane lines not printed yet.
     void flush(std::ostream& out);
+    // {"lines": every pane line, "boxes": every message box} for --json.
+    Json json() const;
+    // Every message box shown: [{"caption": …, "text": …}].
+    Json boxesJson() const;
 
 private:
     ScriptedPrompter prompter_;

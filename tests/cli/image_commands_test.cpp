@@ -44,12 +44,42 @@ TEST_F(ImageCommands, DecodeJsonOfAHexImage) {
     EXPECT_NE(r.out.find("{\"id\": 1023, \"text\": \"WDTEN:1\", \"visible\": true}, {\"id\": 1024, "),
               std::string::npos);
     EXPECT_NE(r.out.find("{\"id\": 1044, \"text\": \"FUSE4\", \"visible\": false}]"), std::string::npos);
-    const std::string block = field(r.out, "block", "log");
+    const std::string block = field(r.out, "block", "wrongChecksums");
     EXPECT_EQ(block.rfind("{\"destination\": \"configBlock\", \"offset\": 0, \"hex\": \"18ada0f1ffff", 0), 0u)
         << block;
     const std::string hex = block.substr(block.find("\"hex\": \"") + 8, 256);
     EXPECT_EQ(hex.substr(31 * 4, 4), "2702") << "W31 = 0x0227, little-endian: " << hex;
-    EXPECT_EQ(r.out.substr(r.out.find("\"log\": ")), "\"log\": [\"Open File:" + path + "\\n\"]}\n");
+    EXPECT_EQ(r.out.substr(r.out.find("\"wrongChecksums\": ")),
+              "\"wrongChecksums\": [], \"wrongChecksumCount\": 0, \"log\": [\"Open File:" + path +
+                  "\\n\"], \"boxes\": []}\n");
+}
+
+TEST_F(ImageCommands, DecodeListsWrongRecordChecksumsAndKeepsBoxesApart) {
+    // Two hand-patched records: read anyway, logged once, listed whole.
+    const std::string patched =
+        dir.write("patched.hex", hexConfigWords({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}) + ":0200000001FFAA\r\n" +
+                                     ":0100100005FF\r\n" + hexEnd());
+    const CliRun r = kelvorRun({"decode", "--model", "EP39F01", patched, "--json"});
+    ASSERT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("\"wrongChecksums\": [{\"record\": 4, \"type\": 0, \"offset\": 0, \"found\": 170, "
+                         "\"expected\": 254}, {\"record\": 5, \"type\": 0, \"offset\": 16, \"found\": 255, "
+                         "\"expected\": 234}], \"wrongChecksumCount\": 2"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"Warning Hex file: record 4 (type 00, offset 0x0000) has checksum 0xAA, expected 0xFE; "
+                         "read anyway\"]"),
+              std::string::npos)
+        << r.out;
+
+    // The warning box is a box, not a second log line.
+    const std::string broken = dir.write("cr.hex", std::string(":0100000055AA\r:00000001FF\r"));
+    const CliRun bad = kelvorRun({"decode", "--model", "EP2706", broken, "--json"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.out.find("\"log\": [\"Open File:" + broken +
+                           "\\n\", \"Error Hex file !!!!\", \"选择的hex文件有误，请重新确认此文件！\"], \"boxes\": "
+                           "[{\"caption\": \"警告!\", \"text\": \"选择的hex文件有误，请重新确认此文件！\"}]}"),
+              std::string::npos)
+        << bad.out;
 }
 
 TEST_F(ImageCommands, EncipheredImageDecodesLikeItsHexText) {
@@ -61,7 +91,7 @@ TEST_F(ImageCommands, EncipheredImageDecodesLikeItsHexText) {
     const CliRun b = kelvorRun({"decode", "--model", "EP3902", bin, "--json"});
     ASSERT_EQ(b.code, 0) << b.out;
     EXPECT_EQ(a.out.substr(0, a.out.find("\"log\"")), b.out.substr(0, b.out.find("\"log\"")));
-    EXPECT_NE(b.out.find("\"log\": []}"), std::string::npos);
+    EXPECT_NE(b.out.find("\"log\": [], \"boxes\": []}"), std::string::npos);
 
     // A maker's own key: the image reads back with it, and not with the station's default.
     const std::string key = "00112233445566778899aabbccddee";
@@ -72,16 +102,12 @@ TEST_F(ImageCommands, EncipheredImageDecodesLikeItsHexText) {
 }
 
 TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
-    const std::string lfOnly = dir.write("lf.hex", std::string(":0100000055AA\n:00000001FF\n"));
-    const CliRun bad = kelvorRun({"decode", "--model", "EP2706", lfOnly, "--json"});
+    const std::string crOnly = dir.write("cr.hex", std::string(":0100000055AA\r:00000001FF\r"));
+    const CliRun bad = kelvorRun({"decode", "--model", "EP2706", crOnly, "--json"});
     EXPECT_EQ(bad.code, 1);
     EXPECT_NE(bad.out.find("\"result\": -1, \"imageLength\": 0, \"words\": [0, 0, 0, 0, 0]"),
               std::string::npos);
     EXPECT_NE(bad.out.find("\"block\": null"), std::string::npos);
-    EXPECT_NE(bad.out.find("\"Error Hex file !!!!\", \"选择的hex文件有误，请重新确认此文件！\", "
-                           "\"选择的hex文件有误，请重新确认此文件！\"]"),
-              std::string::npos)
-        << bad.out;
 
     const std::string past =
         dir.write("past.hex", hexData(0xFFF8, std::vector<std::uint8_t>(16, 0)) + hexEnd());
@@ -94,12 +120,12 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
     EXPECT_EQ(kelvorRun({"decode", "--model", "EP39H01", dir.path("none.hex")}).code, 1);
 
     const std::vector<std::vector<std::string>> usage = {
-        {"decode", "--model", "EP9999", lfOnly},
+        {"decode", "--model", "EP9999", crOnly},
         {"decode", "--model", "EP2706"},
-        {"decode", lfOnly},
-        {"decode", "--model", "EP2706", lfOnly, "--image-key", "0011"},
-        {"decode", "--model", "EP2706", lfOnly, "--frobnicate"},
-        {"encipher", lfOnly},
+        {"decode", crOnly},
+        {"decode", "--model", "EP2706", crOnly, "--image-key", "0011"},
+        {"decode", "--model", "EP2706", crOnly, "--frobnicate"},
+        {"encipher", crOnly},
         {"encipher", dir.path("none.hex"), dir.path("out.bin")},
     };
     for (const auto& args : usage)

@@ -38,8 +38,8 @@ TEST(LinkCommands, DetectOutcomes) {
         {{"detect", "--sim-chip", "EP27C42"}, 1, "USB设备已打开!"},
         {{"detect", "--sim-fault", "detect-fail"}, 3, "自动检测失败!"},
         {{"detect", "--sim-fault", "open-busy"}, 3, "打开设备失败：设备已经被打开!"},
-        {{"detect", "--sim-fault", "no-programmer"}, 3, "共找到0个设备!"},
-        {{"detect", "--programmer", "/nonexistent/libusbio.so"}, 3, "共找到0个设备!"},
+        {{"detect", "--sim-fault", "no-programmer"}, 3, "请插入USB设备!"},
+        {{"detect", "--programmer", "/nonexistent/libusbio.so"}, 3, "请插入USB设备!"},
     };
     for (const auto& c : cases) {
         Home home;
@@ -67,4 +67,28 @@ TEST(LinkCommands, ResetAndEeWrite) {
     EXPECT_EQ(runKelvor({"reset", "--sim-fault", "uart-fail"}).code, 3);
     EXPECT_EQ(runKelvor({"reset", "--sim-fault", "bogus"}).code, 2);
     EXPECT_EQ(runKelvor({"detect", "--sim-chip", "EP9999"}).code, 2);
+}
+
+TEST(LinkCommands, WithoutAProgrammerEveryCommandSaysSoAndExits3) {
+    // Each used to end quietly after "共找到0个设备!" (reset even with 0).
+    const std::vector<std::vector<std::string>> commands = {
+        {"reset"}, {"detect"}, {"ee-write", "12", "4500"}, {"reset", "--json"}};
+    for (auto args : commands) {
+        Home home;
+        args.insert(args.end(), {"--sim-fault", "no-programmer"});
+        const auto r = runKelvor(args);
+        SCOPED_TRACE(args.front());
+        EXPECT_EQ(r.code, 3) << r.out;
+        EXPECT_NE(r.out.find("请插入USB设备!"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("复位芯片成功!"), std::string::npos) << r.out;
+    }
+}
+
+TEST(LinkCommands, JsonKeepsLinesAndBoxesApart) {
+    Home home;
+    const auto r = runKelvor({"detect", "--json"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("{\"lines\": [", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("共找到1个设备!"), std::string::npos);
+    EXPECT_NE(r.out.find("], \"boxes\": [], \"model\": \"EP2706\"}\n"), std::string::npos) << r.out;
 }

@@ -66,6 +66,13 @@ TEST(Program, ThreeChipsInARowAndJson) {
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(has(r.out, "{\"passed\": 3, \"failed\": 0, \"cksum\": \"CKSUM: 0x")) << r.out;
     EXPECT_TRUE(has(r.out, "{\"line\": ")) << r.out;
+    EXPECT_TRUE(has(r.out, "\"boxes\": []}")) << r.out;
+
+    // The voltage warning is a message box in its own list, besides its log line.
+    r = runKelvor({"program", "--model", "EP27C42", b.image, "--voltage", "2.9", "--json"});
+    EXPECT_EQ(r.code, 2) << r.out;
+    EXPECT_TRUE(has(r.out, "\"boxes\": [{\"caption\": \"警告!\", \"text\": \"请在校准信息栏上输入烧录器实测4.5V电压实测值！\"}]"))
+        << r.out;
 }
 
 TEST(Program, FaultsGiveTheirLineAndExitCode) {
