@@ -101,10 +101,14 @@ TEST(ChecksumCommand, BadImageAndClosedLinkAreReported) {
     EXPECT_TRUE(has(missing.out, "选择的hex文件有误，请重新确认此文件！"));
     EXPECT_FALSE(has(missing.out, "CKSUM"));
 
+    // LF alone ends a record as CR LF does; a CR alone does not.
     std::string text = image();
     for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;)
         text.replace(p, 2, "\n");
-    EXPECT_EQ(checksum({"--model", "EP39F02", writeTempFile("lf.hex", text)}).code, 2);
+    EXPECT_EQ(checksum({"--model", "EP39F02", writeTempFile("lf.hex", text)}).code, 0);
+    for (std::size_t p; (p = text.find('\n')) != std::string::npos;)
+        text[p] = '\r';
+    EXPECT_EQ(checksum({"--model", "EP39F02", writeTempFile("cr.hex", text)}).code, 2);
 
     const std::string path = writeTempFile("demo.hex", image());
     const test::CliRun side = checksum({"--model", "EP39F02", path, "--eeprom-file", path});
