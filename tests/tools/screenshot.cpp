@@ -8,6 +8,7 @@
 #include "link/station/station_link.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     }
     app::initResources();
     QApplication qapp(argc, argv);
-    QTemporaryDir home;
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/kelvor-XXXXXX"));
     if (!QFile::copy(QStringLiteral(KELVOR_EXAMPLES "/rfpwm.hex"), home.filePath(QStringLiteral("rfpwm.hex")))) {
         std::fprintf(stderr, "kelvor-screenshot: cannot copy the sample image\n");
         return 1;
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvor-screenshot: cannot write %s\n", argv[1]);
         return 1;
     }
-    // The sample must burn on the first press of a first start.
-    if (!pass) std::fprintf(stderr, "kelvor-screenshot: the first burn failed\n");
-    return pass ? 0 : 1;
+    // The sample must burn on the first press of a first start, and the window must say so.
+    const bool okFace = station.page(page::kIsp).state(controlKey(1033)).image == QLatin1String("ok");
+    if (!pass || !okFace) std::fprintf(stderr, "kelvor-screenshot: the first burn did not show the OK face\n");
+    return pass && okFace ? 0 : 1;
 }
