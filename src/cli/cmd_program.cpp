@@ -1,5 +1,5 @@
-// kelvor program: connect, run the job as "烧录" (or an offline-page button) does, and wait for the
-// programmer's verdict on each chip.
+// kelvor program: connect, run the job as "烧录" (or an offline-page button) does, and wait for each
+// chip's run to end with its verdict.
 #include "base/json.h"
 #include "chips/catalog.h"
 #include "cli/job_options.h"
@@ -12,18 +12,16 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
+#include <optional>
 #include <ostream>
 
 namespace kelvor::cli {
 namespace {
 
 constexpr int kDetectWaitMs = 3000;
-// A burn reports its stages as it goes: this long without any report after the transfer means no
-// verdict is coming.
-constexpr std::uint32_t kQuietMs = 10000;
+// A run ends by itself (its verdict and the burn's last report, or its own bounds); this only
+// guards against a station that never ends it.
 constexpr int kRunWaitMs = 600000;
-constexpr int kOfflineSettleMs = 300;
 
 int usage(Context& ctx, const std::string& why) {
     if (!why.empty()) ctx.err << "kelvor: " << why << "\n";
@@ -32,14 +30,6 @@ int usage(Context& ctx, const std::string& why) {
             << kJobOptionsHelp;
     return kExitUsage;
 }
-
-struct ChipRun {
-    bool verdict = false;
-    bool pass = false;
-    bool failVerdict = false;
-    bool runDone = false;
-    link::TransferOutcome outcome = link::TransferOutcome::Done;
-};
 
 int runProgram(Context& ctx) {
     const bool json = ctx.args.flag("--json");
@@ -97,58 +87,33 @@ int runProgram(Context& ctx) {
     // change the selection afterwards.
     s.runUntil([&] { return s.link().detectAnswers > 0; }, kDetectWaitMs);
 
-    // The EP8505 models' image goes through the offline-block transfer even from "烧录"; no
-    // programmer verdict follows it, so, as for --offline, the transfer and the absence of a
-    // failure decide.
-    const bool byTransfer = offline != 0 || row->family == chips::Family::EP8505 || row->family == chips::Family::EP8505_IN;
     CQORVENDlg& st = s.station();
     st.selectModel(*row);
     st.imagePath = QFileInfo(QString::fromStdString(rest[0])).absoluteFilePath();
     if (job.imageKey) st.imageKeyOverride = *job.imageKey;
     jobs::showJobInputs(st, job.inputs);
 
-    ChipRun chip;
-    QObject::connect(&s.link(), &link::Link::verdict, [&chip](bool pass) {
-        chip.verdict = true;
-        chip.pass = pass;
-        if (!pass) chip.failVerdict = true;
-    });
-    s.link().transfers().onRunFinished = [&chip](link::TransferOutcome o) {
-        chip.runDone = true;
-        chip.outcome = o;
-    };
+    // One result per chip: the run's, taken as the window takes it.
+    std::optional<link::RunResult> ended;
+    QObject::connect(&s.link(), &link::Link::runFinished, [&ended](const link::RunResult& r) { ended = r; });
 
     int passed = 0, failed = 0;
     for (int n = 0; n < count; ++n) {
-        chip = ChipRun{};
+        ended.reset();
         if (offline)
             st.sendMessage(WM_PROGRAM_MODE, offline, 0);
         else
             st.page(page::kIsp).click(controlKey(1042)); // the job runs, then the press is counted
         if (st.lastJobCode != jobs::kJobPrepared) return finish(kExitUsage, passed, failed);
-        if (!s.link().transfers().busy() && !chip.runDone) return finish(kExitLink, passed, failed);
-
-        std::uint32_t runEnded = 0;
-        bool quiet = false;
-        const bool ended = s.runUntil(
-            [&] {
-                if (chip.runDone && chip.outcome != link::TransferOutcome::Done) return true;
-                if (chip.runDone && (byTransfer || chip.verdict)) return true;
-                if (!chip.runDone) return false;
-                const std::uint32_t now = link::tickCount();
-                if (!runEnded) runEnded = now;
-                const std::uint32_t last = std::max(runEnded, s.link().globals().g_lastEventTick.load());
-                quiet = now - last > kQuietMs;
-                return quiet;
-            },
-            kRunWaitMs);
-        if (byTransfer && ended && chip.outcome == link::TransferOutcome::Done) s.settle(kOfflineSettleMs);
-        if (!ended || quiet) ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
-        if (quiet) chip.failVerdict = true;
-        if (chip.runDone && chip.outcome == link::TransferOutcome::LinkClosed) return finish(kExitLink, passed, failed + 1);
-        const bool ok = ended && chip.outcome == link::TransferOutcome::Done && !chip.failVerdict &&
-                        (byTransfer || chip.pass);
-        ok ? ++passed : ++failed;
+        if (!s.link().runInProgress() && !ended) return finish(kExitLink, passed, failed);
+        if (!s.runUntil([&] { return ended.has_value(); }, kRunWaitMs)) {
+            ctx.err << "kelvor: chip " << (n + 1) << ": the run did not end\n";
+            return finish(kExitLink, passed, failed + 1);
+        }
+        if (ended->end == link::RunEnd::TimedOut)
+            ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
+        if (ended->end == link::RunEnd::LinkClosed) return finish(kExitLink, passed, failed + 1);
+        ended->pass ? ++passed : ++failed;
         if (!json) s.flush(ctx.out);
         if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);
     }

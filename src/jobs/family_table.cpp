@@ -133,6 +133,7 @@ std::vector<std::string> validateFamilyTable() {
         const JobFamily& f = kFamilies[static_cast<std::size_t>(i)];
         const std::string name(chips::familyName(static_cast<chips::Family>(i)));
         if (chips::familyIndex(f.family) != i) problems.push_back(name + ": row out of family order");
+        if (f.verdictMs < kVerdictMs) problems.push_back(name + ": verdict bound below the station's");
         if (f.kind == JobKind::Raw) {
             if (f.length != LengthRule::RawImage || f.transfer != TransferVariant::OfflineBlock)
                 problems.push_back(name + ": raw family without the raw length and offline transfer");

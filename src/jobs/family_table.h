@@ -48,6 +48,10 @@ enum class LengthRule : std::uint8_t {
     RawImage,      // EP8505: the image length rounded down to even
 };
 
+// How long a burn may go without a report (or after its transfer) before the station stops
+// waiting for its verdict: the longest stage of any family's burn takes well under a second.
+inline constexpr int kVerdictMs = 10000;
+
 struct JobFamily {
     chips::Family family;
     JobKind kind;
@@ -69,6 +73,7 @@ struct JobFamily {
     std::uint16_t longCode;        // chip code in the long block
     std::string_view variantModel; // a model of the family whose chip code differs outside the long block
     std::uint16_t variantCode;
+    int verdictMs = kVerdictMs; // a family whose burn has a longer silent stage sets its own bound
 };
 
 // Every family has exactly one row.

@@ -812,6 +812,11 @@ bool isListedStatus(std::uint8_t code) {
     return kRowOfCode[code] >= 0;
 }
 
+std::uint8_t canonicalStatus(std::uint8_t code) {
+    const int i = kRowOfCode[code];
+    return i < 0 ? code : static_cast<std::uint8_t>(kStatusTable[i].code);
+}
+
 std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> report, std::uint32_t now,
                                  ReceiverState& state, const ReportContext& ctx) {
     std::vector<Effect> out;

@@ -88,5 +88,7 @@ std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> repo
 // True for the status codes of class 3 kind 1 reports that have their own row; every other code
 // gets "USB信息返回错误! %dms\n" and a fail.
 bool isListedStatus(std::uint8_t code);
+// The first code of the row that handles `code` (0x82 gives 0x0F); an unlisted code is itself.
+std::uint8_t canonicalStatus(std::uint8_t code);
 
 } // namespace kelvor::link

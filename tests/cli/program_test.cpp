@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -124,7 +125,46 @@ TEST(Program, OfflineStoresTheImageInTheProgrammer) {
     Bench b;
     auto r = runKelvor({"program", "--model", "EP39F022", b.image, "--offline", "1"});
     EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_TRUE(has(r.out, "HEX校验OK!")) << r.out;
+    // The programmer refused the image and stored nothing: this used to exit 0.
+    r = runKelvor({"program", "--model", "EP39F022", b.image, "--offline", "1", "--sim-fault", "checksum-error"});
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_TRUE(has(r.out, "HEX校验和错误!")) << r.out;
     r = runKelvor({"program", "--model", "EP8505_IN", b.image, "--offline", "5"});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(has(r.out, "HEX校验OK!")) << r.out;
+}
+
+TEST(Program, EachChipGetsTheProgrammersVerdictAndNoTransferOverlapsABurn) {
+    // A failing chip's second fail report was counted as the next chip's verdict, and the next
+    // transfer started while the burn was still reporting.
+    Bench b;
+    const std::string trace = (b.dir.path() + "/trace.jsonl").toStdString();
+    constexpr int kChips = 12;
+    const auto r = runKelvor({"program", "--model", "EP27C42", b.image, "--count", std::to_string(kChips), "--sim-fault",
+                              "ng-rate=30", "--trace", trace, "--json"});
+    EXPECT_TRUE(r.code == 0 || r.code == 1) << r.out << r.err;
+
+    // The programmer's own account, from the trace: each burn (SET_ZEP 1) ends with 0x8B or 0x8E,
+    // and no data goes out between a burn command and its closing report.
+    std::ifstream in(trace);
+    std::string line;
+    int passed = 0, failed = 0, overlaps = 0;
+    bool burning = false;
+    while (std::getline(in, line)) {
+        if (has(line, "\"USBIO_OTP_SEND\"") && burning) ++overlaps;
+        if (has(line, "\"USBIO_SET_ZEP\", \"args\": [1]")) burning = true;
+        const auto at = line.find("\"report\": \"13");
+        if (at == std::string::npos || !burning) continue;
+        const std::string code = line.substr(at + 15, 2); // byte 2: the status code
+        if (code == "8b") ++passed, burning = false;
+        if (code == "8e") ++failed, burning = false;
+    }
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(passed + failed, kChips);
+    EXPECT_GT(failed, 0);
+    std::ostringstream summary;
+    summary << "{\"passed\": " << passed << ", \"failed\": " << failed << ", ";
+    EXPECT_TRUE(has(r.out, summary.str().c_str())) << summary.str() << "\n" << r.out;
+    EXPECT_EQ(r.code, failed ? 1 : 0);
 }

@@ -5,10 +5,14 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace kelvor::test {
+
+// Runs the UI thread's events until `done` holds or `ms` have passed; returns done().
+bool processEventsUntil(const std::function<bool()>& done, int ms);
 
 class StationFixture {
 public:

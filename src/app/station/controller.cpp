@@ -123,7 +123,8 @@ void CQORVENDlg::startUp() {
     isp.setImage(controlKey(1030), "link");
     isp.setVisible(controlKey(1030), true);
     isp.setEnabled(controlKey(1030), false);
-    isp.setImage(controlKey(1033), "ok");
+    // No chip has been judged yet: the face is neutral, not OK.
+    isp.setImage(controlKey(1033), face::kIdle);
     isp.setVisible(controlKey(1033), true);
     PageModel& boot = page(page::kBoot);
     boot.setImage("btnEnterIap", "fw_enter");
@@ -377,7 +378,14 @@ void CQORVENDlg::restoreSettings() {
     isp.setCurrent(controlKey(1045), freqOk ? freq : -1);
     shared_.g_freqIndex = freqOk ? freq : -1;
     restoreStoredModel();
-    isp.setText(controlKey(1032), q(settings_.readText("KELVOR", "VOL")));
+    // A burn with the auto-voltage box checked stores "AUTO": start as it was left, not with
+    // "AUTO" as a typed voltage that the next job rejects.
+    const QString voltage = q(settings_.readText("KELVOR", "VOL"));
+    const bool autoVoltage = voltage == q("AUTO");
+    isp.setChecked(controlKey(1065), autoVoltage);
+    isp.setEnabled(controlKey(1032), !autoVoltage);
+    if (autoVoltage) savedVoltageText.clear();
+    isp.setText(controlKey(1032), voltage);
 }
 
 void CQORVENDlg::fillFileList(const std::vector<std::string>& list) {
@@ -386,7 +394,9 @@ void CQORVENDlg::fillFileList(const std::vector<std::string>& list) {
     main.setItems(controlKey(1039), items);
     if (items.isEmpty()) return;
     main.setDropWidth(controlKey(1039), dropWidthFor(items));
-    main.setCurrent(controlKey(1039), 0);
+    // The bar shows imagePath, the file a job burns, even when the first recent entry differs.
+    main.setCurrent(controlKey(1039), static_cast<int>(items.indexOf(imagePath)));
+    main.setText(controlKey(1039), imagePath);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -417,18 +427,42 @@ long CQORVENDlg::sendMessage(int message, long wParam, long lParam) {
 
 void CQORVENDlg::onResult(bool pass) {
     PageModel& isp = page(page::kIsp);
-    isp.setImage(controlKey(1033), pass ? "ok" : "ng");
+    isp.setImage(controlKey(1033), pass ? face::kOk : face::kNg);
     isp.setVisible(controlKey(1033), true);
-    isp.setEnabled(controlKey(1021), true);
-    isp.setEnabled(controlKey(1042), true);
+    // A run gives its buttons back when the programmer has finished reporting the burn.
+    if (!link_->runInProgress()) enableRunButtons(true);
 }
 
 void CQORVENDlg::onControlsEnable() {
-    page(page::kStpg).setEnabled("btnOffline", true);
-    for (int m = 1; m <= 6; ++m) page(page::kStpg8505).setEnabled(QStringLiteral("btnMode%1").arg(m), true);
-    page(page::kIsp).setEnabled(controlKey(1042), true);
-    page(page::kIsp).setEnabled(controlKey(1021), true);
+    // Every report sends this; during a run the buttons wait for its end.
+    if (!link_->runInProgress()) enableRunButtons(true);
     page(page::kBoot).setEnabled("btnDownload", false);
+}
+
+void CQORVENDlg::enableRunButtons(bool on) {
+    PageModel& isp = page(page::kIsp);
+    page(page::kStpg).setEnabled("btnOffline", on);
+    for (int m = 1; m <= 6; ++m) {
+        page(page::kStpg8505).setEnabled(QStringLiteral("btnMode%1").arg(m), on);
+        page(page::kStpg8505Out).setEnabled(QStringLiteral("btnMode%1").arg(m), on);
+    }
+    isp.setEnabled(controlKey(1021), on);
+    // "烧录" needs an open link, and the model that programs only offline keeps it off.
+    const bool burnAllowed = link_->linkOpen() && !(selected && selected->model == "EP39H01");
+    isp.setEnabled(controlKey(1042), on && burnAllowed);
+}
+
+void CQORVENDlg::runStarted() {
+    page(page::kIsp).setImage(controlKey(1033), face::kBusy);
+    enableRunButtons(false);
+}
+
+void CQORVENDlg::runEnded() { enableRunButtons(true); }
+
+void CQORVENDlg::clearResult() {
+    page(page::kIsp).setImage(controlKey(1033), face::kIdle);
+    mainModel().setText(controlKey(1041), q("CKSUM:"));
+    mainModel().setCurrent(controlKey(1037), 0);
 }
 
 void CQORVENDlg::menuCommand(int command) {
@@ -462,6 +496,13 @@ void CQORVENDlg::connectPages() {
     });
     connect(&main, &PageModel::clicked, this, [this](const QString& key) {
         if (key == controlKey(1030)) chooseFile();
+    });
+    connect(&main, &PageModel::confirmed, this, [this](const QString& key) {
+        if (key == controlKey(1039)) confirmTypedPath();
+    });
+    // Typed text that was not confirmed is not what a job burns: the bar goes back to imagePath.
+    connect(&main, &PageModel::left, this, [this, &main](const QString& key) {
+        if (key == controlKey(1039)) main.setText(key, imagePath);
     });
 
     PageModel& isp = page(page::kIsp);

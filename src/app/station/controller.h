@@ -52,6 +52,14 @@ inline const QString kConfigList = QStringLiteral("CConfig_List");
 QStringList all();
 } // namespace page
 
+// Images of the programming page's result face (control 1033).
+namespace face {
+inline const QString kOk = QStringLiteral("ok");
+inline const QString kNg = QStringLiteral("ng");
+inline const QString kBusy = QStringLiteral("busy"); // a run is in progress
+inline const QString kIdle = QStringLiteral("idle"); // no verdict to show
+} // namespace face
+
 // Menu command ids of the main menu.
 namespace cmd {
 inline constexpr int kSoundPrompt = 32771;
@@ -96,6 +104,9 @@ public:
     virtual void countProgramPress() {}
     // After every selection of a model (menu, restore, auto-detect).
     virtual void modelSelected(const chips::ModelRow&) {}
+    // A programming run is in progress: from its job's start until the programmer has finished
+    // reporting the burn (or the run's bounds have ended it).
+    virtual bool runInProgress() const { return false; }
 };
 
 class CQORVENDlg : public QObject {
@@ -141,10 +152,17 @@ public:
     const chips::ModelRow* selectedModel() const;
     chips::Family selectedFamily() const;
 
+    // The result face and the buttons of a run (called by the link). While a run is in progress
+    // the face shows busy and no button starts another job; its end gives the buttons back.
+    void runStarted();
+    void runEnded();
+
     // Views.
     void switchPage(int tab);
     void chooseFile();
     void chooseListEntry(int index);
+    // A path typed into the file list and confirmed with Enter.
+    void confirmTypedPath();
 
     struct DeviceEntry {
         int command;
@@ -200,11 +218,14 @@ private:
     void showPageIndex(int pageIndex);
     const QString& offlinePageFor(chips::Family f) const;
     bool onFirmwareTab();
+    bool takeFile(const QString& path);
     void fillFileList(const std::vector<std::string>& list);
     void connectPages();
     void setFamily(const chips::ModelRow& row);
     void onResult(bool pass);
     void onControlsEnable();
+    void enableRunButtons(bool on);
+    void clearResult();
     int onImageCheck();
     void onProgram();
     void syncFusePage();

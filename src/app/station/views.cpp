@@ -2,6 +2,8 @@
 #include "base/settings_lists.h"
 #include "app/station/controller.h"
 
+#include <QFileInfo>
+
 namespace kelvor {
 namespace {
 
@@ -67,19 +69,38 @@ void CQORVENDlg::chooseFile() {
     const auto chosen = prompter().openFile(q("(*.bin;*.hex;*.HEX)|*.bin;*.hex;*.HEX||"), q("HEX"),
                                             main.text(controlKey(1039)), imagePath);
     if (!chosen) return;
-    const QString path = *chosen;
+    takeFile(*chosen);
+}
+
+bool CQORVENDlg::takeFile(const QString& path) {
     const bool firmwareTab = onFirmwareTab();
     if (firmwareTab != isFirmwareFile(path)) {
         prompter().messageBox(q("KEL-VOR"), q(firmwareTab ? "请选择.bin文件" : "请选择.hex文件"), BoxButtons::Ok,
                               BoxIcon::None);
-        return;
+        return false;
     }
     imagePath = path;
-    main.setText(controlKey(1039), path);
+    mainModel().setText(controlKey(1039), path);
     auto& list = firmwareTab ? recentBin : recentHex;
     addToRecent(list, path.toStdString());
     fillFileList(list);
     storeChoice(settings_, firmwareTab, path, list);
+    return true;
+}
+
+void CQORVENDlg::confirmTypedPath() {
+    PageModel& main = mainModel();
+    const QString typed = main.text(controlKey(1039)).trimmed();
+    // A path typed and confirmed is a choice like the chooser's: it must name an existing file
+    // of the tab's kind, and then it is what the next job burns.
+    if (typed != imagePath) {
+        if (QFileInfo(typed).isFile())
+            takeFile(QFileInfo(typed).absoluteFilePath());
+        else
+            prompter().messageBox(q("KEL-VOR"), q("文件不存在,请重新选择!"), BoxButtons::Ok, BoxIcon::None);
+    }
+    // The bar shows the file that will be burnt, whatever was typed.
+    main.setText(controlKey(1039), imagePath);
 }
 
 void CQORVENDlg::chooseListEntry(int index) {
@@ -88,8 +109,8 @@ void CQORVENDlg::chooseListEntry(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return;
     const QString chosen = QString::fromStdString(list[static_cast<std::size_t>(index)]);
     moveToFront(list, static_cast<std::size_t>(index));
-    fillFileList(list);
     imagePath = chosen;
+    fillFileList(list);
     storeChoice(settings_, firmwareTab, chosen, list);
 }
 

@@ -114,12 +114,17 @@ void Binder::apply(const QString& key) {
 void Binder::connectWidget(const QString& key, QWidget* w) {
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         connect(combo, &QComboBox::activated, this, [this, key](int index) { model_.choose(key, index); });
-        if (combo->isEditable())
+        if (combo->isEditable()) {
             connect(combo, &QComboBox::editTextChanged, this, [this, key](const QString& text) {
                 if (applying_) return;
                 Guard g(applying_);
-                model_.setText(key, text); // typed text is only remembered, never acted on
+                model_.setText(key, text); // remembered; only Enter makes the station act on it
             });
+            connect(combo->lineEdit(), &QLineEdit::returnPressed, this, [this, key] { model_.confirm(key); });
+            // The list has the focus and hands its focus events to its edit field directly.
+            combo->installEventFilter(this);
+            comboEdits_.insert(combo, key);
+        }
     } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
         connect(check, &QCheckBox::clicked, this, [this, key](bool on) { model_.check(key, on); });
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
@@ -140,6 +145,11 @@ void Binder::connectWidget(const QString& key, QWidget* w) {
 }
 
 bool Binder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && comboEdits_.contains(watched)) {
+        // The list's own popup takes the focus only for a moment.
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) model_.leave(comboEdits_.value(watched));
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
     auto* w = qobject_cast<QWidget*>(watched);
     const QString key = w ? w->objectName() : QString();

@@ -33,6 +33,7 @@ private:
     PageModel& model_;
     QPointer<QWidget> root_;
     QHash<QString, QWidget*> widgets_;
+    QHash<QObject*, QString> comboEdits_; // editable lists, whose typed text is confirmed or left
     bool applying_ = false;
 };
 

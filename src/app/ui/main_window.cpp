@@ -71,6 +71,10 @@ void MainWindow::buildTabArea() {
     tabs_->setObjectName(QStringLiteral("tabBar"));
     tabs_->setExpanding(false);
     tabs_->setDrawBase(true);
+    // Every tab stays in sight: no scroll arrows, no cut captions; the layout reserves the
+    // bar's full width, and the window's minimum size follows from it.
+    tabs_->setUsesScrollButtons(false);
+    tabs_->setElideMode(Qt::ElideNone);
     layout->addWidget(tabs_);
     auto* pageArea = new QWidget(area);
     pageArea->setObjectName(QStringLiteral("pageArea"));

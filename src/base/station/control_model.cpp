@@ -103,6 +103,10 @@ void PageModel::edit(const QString& key, const QString& text) {
     emit edited(key);
 }
 
+void PageModel::confirm(const QString& key) { emit confirmed(key); }
+
+void PageModel::leave(const QString& key) { emit left(key); }
+
 void PageModel::setCharFilter(const QString& key, CharFilter filter) { filters_.insert(key, std::move(filter)); }
 
 CharVerdict PageModel::filterChar(const QString& key, const QString& text, int selStart, int selEnd, QChar ch) const {

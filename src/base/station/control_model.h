@@ -72,6 +72,9 @@ public:
     void check(const QString& key, bool on);
     void choose(const QString& key, int index);
     void edit(const QString& key, const QString& text);
+    // An edit field's text confirmed with Enter; an edit field left (focus lost) without that.
+    void confirm(const QString& key);
+    void leave(const QString& key);
 
     void setCharFilter(const QString& key, CharFilter filter);
     // Views ask before inserting a typed character; no filter accepts everything.
@@ -86,6 +89,8 @@ signals:
     void clicked(const QString& key);
     void chosen(const QString& key, int index);
     void edited(const QString& key);
+    void confirmed(const QString& key);
+    void left(const QString& key);
 
 private:
     ControlState& mut(const QString& key) { return controls_[key]; }

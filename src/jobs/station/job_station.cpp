@@ -193,6 +193,8 @@ void CQORVENDlg::onProgram() {
         mainModel().setCurrent(controlKey(1037), 0);
     }
     if (r.freqIndex) shared_.g_freqIndex = *r.freqIndex;
+    // A refused job burns nothing: no verdict, checksum or progress of an earlier chip stays.
+    if (r.code != jobs::kJobPrepared) clearResult();
     if (!r.cksumText.empty()) mainModel().setText(controlKey(1041), QString::fromStdString(r.cksumText));
     if (r.disableButtons) {
         page(page::kIsp).setEnabled(controlKey(1021), false);

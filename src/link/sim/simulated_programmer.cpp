@@ -393,6 +393,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     const bool awaited = wait != Wait::None;
     auto fail = [&](Failure f, const BurnProfile& p) {
         appendFailure(steps, f, p, wait, selected);
+        recordBurn(false);
         post(steps, awaited, selected);
     };
     if (!chip_) return fail(Failure::EmptySocket, burnProfile(selected));
@@ -422,8 +423,10 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     NgDraw ng{false, weakBit};
     if (wait == Wait::None) {
         ng = drawNg(profile);
-        if (!appendCalibration(steps, profile, chip.freqIndex, ng.trimFails, wait, selected, rng_))
+        if (!appendCalibration(steps, profile, chip.freqIndex, ng.trimFails, wait, selected, rng_)) {
+            recordBurn(false);
             return post(steps, awaited, selected);
+        }
     }
     // The chip's own UID replaces uidBase in its copy of the block.
     std::vector<std::uint8_t> cells(image.begin(), image.end());
@@ -435,6 +438,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     const BurnResult r = appendCellBurn(steps, profile, *otp_, cells, how, wait, selected, rng_);
     if (r.cellsWritten) chipWritten_ = true;
     if (r.passed) ++uidCount_;
+    recordBurn(r.passed);
     post(steps, awaited, selected);
 }
 
@@ -452,9 +456,12 @@ void SimulatedProgrammer::storeChipImage(std::span<const std::uint8_t> image, Tr
     if (ids.empty()) {
         push(0x67, kDelayStoreCheck); // "选择的型号与固件不匹配": no family sends this image
         push(0x48, kDelayStoreCheck);
+        recordBurn(false);
     } else if (valid == ids.end()) {
         push(0x48, kDelayStoreCheck);
+        recordBurn(false);
     } else {
+        recordBurn(true);
         stored_.assign(image.begin(), image.end());
         // Nothing that writes the handshake may follow a wait's answer.
         if (awaited) {
@@ -485,6 +492,7 @@ int SimulatedProgrammer::beginPaged() {
             steps.push_back({statusReport(0x67), kDelayStoreCheck});
             steps.push_back({statusReport(0x48), kDelayStoreCheck});
             resetTransfer();
+            recordBurn(false);
         } else {
             steps.push_back({statusReport(0x47), kDelayStoreCheck});
         }
@@ -498,6 +506,7 @@ int SimulatedProgrammer::beginPaged() {
     auto fail = [&](Failure f, const BurnProfile& p) {
         appendFailure(steps, f, p, Wait::PagedStart, selected);
         resetTransfer();
+        recordBurn(false);
         post(steps, true, selected);
         return 0;
     };
@@ -517,8 +526,10 @@ int SimulatedProgrammer::beginPaged() {
     const NgDraw ng = drawNg(profile);
     transfer_.weakBit = ng.weakBit;
     const int freqIndex = fields.freqIndex ? image::readLe16(head.data() + *fields.freqIndex) : -1;
-    if (!appendCalibration(steps, profile, freqIndex, ng.trimFails, Wait::PagedStart, selected, rng_))
+    if (!appendCalibration(steps, profile, freqIndex, ng.trimFails, Wait::PagedStart, selected, rng_)) {
         resetTransfer();
+        recordBurn(false);
+    }
     post(steps, true, selected);
     return 0;
 }
@@ -540,9 +551,11 @@ int SimulatedProgrammer::pageComplete(int address, int length, int crc) {
     } else if (transfer_.mode == 2) {
         resetTransfer();
         steps.push_back({statusReport(0x48), kDelayPageAck});
+        recordBurn(false);
     } else {
         resetTransfer();
         appendFailure(steps, Failure::PageCrc, burnProfile(selected), Wait::PagedData, selected);
+        recordBurn(false);
     }
     post(steps, true, selected);
     return 0;
@@ -568,6 +581,7 @@ int SimulatedProgrammer::tailComplete(int address, int length, int crc) {
             steps.push_back({statusReport(0x48), kDelayPageAck});
         else
             appendFailure(steps, Failure::PageCrc, burnProfile(t.selected), Wait::PagedData, t.selected);
+        recordBurn(false);
         post(steps, true, t.selected);
     }
     return 0;
@@ -587,6 +601,7 @@ int SimulatedProgrammer::offlineBlockComplete(int address, int length, int crc) 
         received_.clear();
     } else {
         resetTransfer();
+        recordBurn(false);
     }
     // "HEX校验OK!" releases the next block, "HEX校验和错误!" stops the transfer.
     post({{statusReport(ok ? 0x49 : 0x48), kDelayBlockAck}}, true, Family::EP8505);
@@ -606,17 +621,21 @@ int SimulatedProgrammer::offlineImageComplete(int command, int length, int mode,
     auto push = [&steps](std::uint8_t code, int ms) { steps.push_back({statusReport(code), ms}); };
     if (!ok) {
         push(0x48, kDelayStoreCheck);
+        recordBurn(false);
     } else if (ownMode >= 4) {
         stored_ = image;
         push(0x0D, storeMs(image.size()));
+        recordBurn(true);
     } else {
         freshChipIfDue();
         const Area area = kAreas[ownMode - 1];
         const auto socket = socketFamily();
         if (!chip_) {
             appendFailure(steps, Failure::EmptySocket, profile, Wait::None, Family::EP8505);
+            recordBurn(false);
         } else if (!socket || !isRaw(*socket) || faults_.has(Fault::IdError)) {
             appendFailure(steps, Failure::WrongId, profile, Wait::None, Family::EP8505);
+            recordBurn(false);
         } else if (image.size() > area.size) {
             // "length=%d 空间写满，无法写入!": the image does not fit its area.
             std::uint8_t values[5] = {};
@@ -625,6 +644,7 @@ int SimulatedProgrammer::offlineImageComplete(int command, int length, int mode,
             values[4] = static_cast<std::uint8_t>(shown >> 8);
             steps.push_back({statusReport(0x3C, values), kDelayStoreCheck});
             push(0x8E, kDelayStoreCheck);
+            recordBurn(false);
         } else {
             push(0x64, 12);
             CellBurn how;
@@ -635,6 +655,7 @@ int SimulatedProgrammer::offlineImageComplete(int command, int length, int mode,
             const BurnResult r =
                 appendCellBurn(steps, profile, *otp_, image, how, Wait::None, Family::EP8505, rng_);
             if (r.cellsWritten) chipWritten_ = true;
+            recordBurn(r.passed);
         }
     }
     post(steps, false, Family::EP8505);
@@ -991,6 +1012,16 @@ std::vector<std::uint8_t> SimulatedProgrammer::socketCells() const {
     std::lock_guard lock(mutex_);
     if (!otp_) return {};
     return {otp_->cells().begin(), otp_->cells().end()};
+}
+
+void SimulatedProgrammer::recordBurn(bool passed) {
+    // A silent programmer still decides; only its answers are lost.
+    burns_.push_back(passed);
+}
+
+std::vector<bool> SimulatedProgrammer::burnOutcomes() const {
+    std::lock_guard lock(mutex_);
+    return burns_;
 }
 
 std::vector<std::uint8_t> SimulatedProgrammer::storedImage() const {

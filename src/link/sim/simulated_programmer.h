@@ -170,6 +170,10 @@ public:
     std::vector<std::uint8_t> socketCells() const;
     // The image last kept for stand-alone programming.
     std::vector<std::uint8_t> storedImage() const;
+    // What the programmer decided for each burn and each image it was asked to keep, oldest first:
+    // true for a chip that passed or an image kept. A transfer that never reached a decision (it
+    // broke off, the programmer left the bus) has no entry.
+    std::vector<bool> burnOutcomes() const;
     // The EEPROM data of command 19 and the user data of command 21 (start address, bytes), as last
     // received whole.
     std::vector<std::uint8_t> eepromData() const;
@@ -236,6 +240,7 @@ private:
     int firmwareBlockComplete(int address, int length, int crc);
     int firmwareComplete(int zero, int length, int crc);
     int startFirmware();
+    void recordBurn(bool passed);
 
     const SimOptions options_;
     const std::string path_;
@@ -264,6 +269,7 @@ private:
     Transfer transfer_;
     int sends_ = 0; // OTP_SEND calls since the link opened
     std::vector<std::uint8_t> stored_;
+    std::vector<bool> burns_;
     std::vector<std::uint8_t> eeprom_;
     std::pair<int, std::vector<std::uint8_t>> userData_{0, {}};
     // UIDs: chip n of a batch gets uidBase + n * uidStep; a new base or step starts a new batch.

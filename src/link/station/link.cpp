@@ -58,10 +58,17 @@ Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::
     transfers_->onChipImage = [this](std::shared_ptr<const std::vector<std::uint8_t>> image) {
         setLastTransferImage(std::move(image));
     };
-    c_.startTransfers = [this](std::vector<jobs::TransferRequest> requests) {
-        return transfers_->start(std::move(requests));
+    transfers_->onBurnCommand = [this] {
+        std::lock_guard lock(judgeLock_);
+        judge_.burnCommand();
     };
-    c_.transfersBusy = [this] { return transfers_->busy(); };
+    transfers_->onRunFinished = [this](TransferOutcome o) { onTransfersFinished(o); };
+    c_.startTransfers = [this](std::vector<jobs::TransferRequest> requests) { return startJob(std::move(requests)); };
+    // Runs never overlap: the next job waits until the programmer has finished reporting the last.
+    c_.transfersBusy = [this] { return transfers_->busy() || runInProgress(); };
+    runTimer_ = new QTimer(this);
+    runTimer_->setInterval(50);
+    connect(runTimer_, &QTimer::timeout, this, &Link::pumpRun);
 }
 
 Link::~Link() {
@@ -235,7 +242,14 @@ void Link::receiveLoop(std::uint64_t generation) {
         ctx.programPresses = g_.g_programPresses;
         if (image) ctx.transferImage = std::span<const std::uint8_t>(image->data(), image->size());
 
-        const auto effects = decodeReport(std::span<const std::uint8_t, kReportSize>(buffer.data(), kReportSize), now, st, ctx);
+        const std::span<const std::uint8_t, kReportSize> report(buffer.data(), kReportSize);
+        auto effects = decodeReport(report, now, st, ctx);
+        Judgement judged;
+        {
+            std::lock_guard lock(judgeLock_);
+            judged = judge_.onReport(reportFacts(report, effects), now);
+        }
+        effects = effectsFor(judged, std::move(effects));
 
         g_.g_passCount = st.passCount;
         g_.g_failCount = st.failCount;
@@ -248,8 +262,14 @@ void Link::receiveLoop(std::uint64_t generation) {
             g_.qcReply_ = st.qcReply;
             g_.qcErrorStats_ = st.qcErrorStats;
         }
-        if (!applyEffects(effects)) break;
+        const bool applied = applyEffects(effects);
+        if (judged.role == ReportRole::Verdict) {
+            std::lock_guard lock(judgeLock_);
+            judge_.delivered();
+        }
+        if (!applied) break;
         g_.g_timeBase = st.timeBase;
+        c_.ui().post([this] { pumpRun(); });
     }
     if (generation_ == generation) g_.g_receiverRunning = 0;
     c_.ui().post([this] { emit receiverStopped(); if (removalPending_) finishRemoval(); });
@@ -379,6 +399,80 @@ void Link::onDetectResult() {
 void Link::onCountClear(long seq, long millivolts) {
     if (programmer_->zepIap(23, static_cast<int>(seq), static_cast<int>(millivolts), 0) != 0)
         c_.log().windowLog("清除烧录计数失败!\n");
+}
+
+bool Link::runInProgress() const {
+    std::lock_guard lock(judgeLock_);
+    return judge_.inProgress();
+}
+
+void Link::setRunBounds(std::uint32_t verdictMs, std::uint32_t quietMs) {
+    verdictBoundMs_ = verdictMs;
+    quietBoundMs_ = quietMs;
+}
+
+bool Link::startJob(std::vector<jobs::TransferRequest> requests) {
+    const jobs::TransferRequest* chip = nullptr;
+    for (const auto& r : requests)
+        if (r.variant == jobs::TransferVariant::Plain || r.variant == jobs::TransferVariant::Paged ||
+            r.variant == jobs::TransferVariant::OfflineBlock)
+            chip = &r;
+    if (chip) {
+        if (transfers_->busy() || runInProgress()) {
+            c_.log().windowLog(transfer_text::kBusy);
+            return false;
+        }
+        RunPlan plan = runPlan(chip->variant, chip->modeValue, jobs::jobFamily(c_.selectedFamily()));
+        if (verdictBoundMs_) plan.verdictMs = verdictBoundMs_;
+        if (quietBoundMs_) plan.quietMs = quietBoundMs_;
+        {
+            std::lock_guard lock(judgeLock_);
+            judge_.begin(plan, tickCount());
+        }
+        c_.runStarted();
+        runTimer_->start();
+    }
+    if (transfers_->start(std::move(requests))) return true;
+    if (chip) {
+        {
+            std::lock_guard lock(judgeLock_);
+            judge_.cancel();
+        }
+        runTimer_->stop();
+        c_.runEnded();
+    }
+    return false;
+}
+
+void Link::onTransfersFinished(TransferOutcome outcome) {
+    std::optional<bool> taken;
+    {
+        std::lock_guard lock(judgeLock_);
+        taken = judge_.transferEnded(outcome == TransferOutcome::Done, outcome == TransferOutcome::LinkClosed,
+                                     tickCount());
+    }
+    if (taken) showVerdict(*taken);
+    pumpRun();
+}
+
+void Link::showVerdict(bool pass) {
+    c_.sendMessage(pass ? WM_RESULT_PASS : WM_RESULT_FAIL);
+    emit verdict(pass);
+}
+
+void Link::pumpRun() {
+    std::optional<RunResult> ended;
+    {
+        std::lock_guard lock(judgeLock_);
+        ended = judge_.poll(tickCount(), g_.g_linkOpen != 0);
+    }
+    if (!ended) return;
+    runTimer_->stop();
+    if (ended->end == RunEnd::TimedOut)
+        c_.log().eventLog(strfmt(run_text::kVerdictTimeout, static_cast<int>(tickCount() - g_.g_timeBase)));
+    if (ended->judgedAtEnd) showVerdict(false);
+    c_.runEnded();
+    emit runFinished(*ended);
 }
 
 void Link::setLastTransferImage(std::shared_ptr<const std::vector<std::uint8_t>> image) {

@@ -6,8 +6,10 @@
 #include "link/device_event.h"
 #include "link/programmer.h"
 #include "link/report_decoder.h"
+#include "link/run_judge.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
@@ -67,6 +69,7 @@ public:
 std::uint32_t tickCount();
 
 class TransferQueue;
+enum class TransferOutcome : std::uint8_t;
 
 class Link : public QObject, public LinkHooks {
     Q_OBJECT
@@ -98,6 +101,7 @@ public:
     // refreshed whenever the station or the 模拟器 menu may have changed it.
     static inline const QString kSocketKey = QStringLiteral("simSocket");
     void showSocket();
+    bool runInProgress() const override;
 
     void onDeviceEvent(const DeviceEvent& e);
     void enumerate();
@@ -115,12 +119,25 @@ public:
     // Window log lines written at set-up, after the banner: which programmer, and any problem.
     std::vector<std::string> startupNotes;
 
+    // UI thread. Starts a job's transfers; a job with a chip image starts a run, which ends when
+    // the programmer has finished reporting its burn (or by its bounds). False when a run or a
+    // transfer is still in progress; nothing starts then.
+    bool startJob(std::vector<jobs::TransferRequest> requests);
+    // Bounds of the runs to come instead of the family's (tests: a silent programmer ends soon).
+    void setRunBounds(std::uint32_t verdictMs, std::uint32_t quietMs);
+
 signals:
     void receiverStopped();
-    // The programmer's verdict on a chip: a pass or fail ending of a status report.
+    // A chip's verdict, once per run: the programmer's first pass or fail ending, or the failure
+    // of its transfer, a closed link or a timeout. Also the programmer's stand-alone results.
     void verdict(bool pass);
+    // The run is over: the programmer has finished reporting it, the buttons are back.
+    void runFinished(const kelvor::link::RunResult& result);
 
 private:
+    void onTransfersFinished(TransferOutcome outcome);
+    void pumpRun();
+    void showVerdict(bool pass);
     void startReceiver();
     void receiveLoop(std::uint64_t generation);
     bool applyEffects(const std::vector<Effect>& effects);
@@ -139,6 +156,12 @@ private:
     std::unique_ptr<TransferQueue> transfers_;
     std::mutex imageLock_;
     std::shared_ptr<const std::vector<std::uint8_t>> lastImage_;
+    // The run in progress; the receive, transfer and UI threads all consult it.
+    mutable std::mutex judgeLock_;
+    RunJudge judge_;
+    std::uint32_t verdictBoundMs_ = 0; // 0: the family's
+    std::uint32_t quietBoundMs_ = 0;   // 0: kRunQuietMs
+    QTimer* runTimer_ = nullptr;
 };
 
 } // namespace kelvor::link

@@ -69,7 +69,8 @@ TransferKind transferKind(jobs::TransferVariant variant) {
 class Transfer {
 public:
     Transfer(TransferQueue& q, const TransferJob& job)
-        : c_(q.c_), p_(*q.programmer_), g_(q.g_), t_(q.timing_), abort_(q.abort_), inSend_(q.inSend_), job_(job) {}
+        : c_(q.c_), p_(*q.programmer_), g_(q.g_), t_(q.timing_), abort_(q.abort_), inSend_(q.inSend_),
+          onBurnCommand_(q.onBurnCommand), job_(job) {}
 
     TransferOutcome run() {
         switch (job_.kind) {
@@ -97,8 +98,8 @@ private:
             o != Done)
             return fail(o);
         if (auto o = startProgramming(job_.modeValue != 0 ? 2 : 1); o != Done) return fail(o, o == Outcome::Failed);
+        // The verdict is the programmer's: the end of the data shows no face.
         standardEnding(moves);
-        notify(WM_RESULT_FAIL);
         return Done;
     }
 
@@ -145,7 +146,6 @@ private:
         if (auto o = await(kWaitPagedFinal, t_.pagedPoll, pageOk); o != Done) return fail(o);
         // 7
         setProgress(100);
-        replacePane(transfer_text::kPagedDonePane);
         line(strfmt(transfer_text::kPagedProgrammed, 0));
         line(transfer_text::kPagedDoneLine);
         const std::uint32_t end = now();
@@ -219,7 +219,7 @@ private:
         if (auto o = linkStillOpen(); o != Done) {
             result = o;
         } else if (p_.zepIap(7, 0, 0, 0) != 0) {
-            replacePane(transfer_text::kUsbSendError);
+            line(transfer_text::kUsbSendError);
             result = Outcome::Failed; // the pending flag stays: the next connect downloads again
         } else {
             line(transfer_text::kJumpToApplication);
@@ -237,7 +237,7 @@ private:
         g_.setLinkState(kSideDataSent);
         if (auto o = send(0, length, job_.bytes.data()); o != Done) return fail(o);
         pause(t_.sendPause);
-        replacePane(transfer_text::kEepromDone);
+        line(transfer_text::kEepromDone);
         return Done;
     }
 
@@ -272,7 +272,7 @@ private:
     Outcome send(int offset, int n, const std::uint8_t* data) {
         if (auto o = linkStillOpen(); o != Done) return o;
         if (p_.otpSend(offset, n, data) != 0) {
-            replacePane(transfer_text::kSendError);
+            line(transfer_text::kSendError);
             return Outcome::Failed;
         }
         return Done;
@@ -281,7 +281,7 @@ private:
     Outcome command(int cmd, int a, int b, int c) {
         if (auto o = linkStillOpen(); o != Done) return o;
         if (p_.zepIap(cmd, a, b, c) != 0) {
-            replacePane(transfer_text::kUsbSendError);
+            line(transfer_text::kUsbSendError);
             return Outcome::Failed;
         }
         return Done;
@@ -289,8 +289,9 @@ private:
 
     Outcome startProgramming(int mode) {
         if (auto o = linkStillOpen(); o != Done) return o;
+        if (onBurnCommand_) onBurnCommand_();
         if (p_.setZep(mode) != 0) {
-            replacePane(transfer_text::kOtpSendError);
+            line(transfer_text::kOtpSendError);
             return Outcome::Failed;
         }
         return Done;
@@ -362,11 +363,9 @@ private:
     std::uint32_t now() const { return t_.ticks ? t_.ticks() : tickCount(); }
     int sinceTimeBase() const { return static_cast<int>(now() - g_.g_timeBase); }
 
+    // Failure texts too: an event log line keeps the operator's history in the pane.
     void line(std::string_view text) {
         if (job_.logPane) job_.logPane->eventLog(text);
-    }
-    void replacePane(std::string_view text) {
-        if (job_.logPane) job_.logPane->replacePane(text);
     }
 
     void setProgress(int position) {
@@ -401,6 +400,7 @@ private:
     const TransferTiming& t_;
     const std::atomic<bool>& abort_;
     std::atomic<bool>& inSend_;
+    const std::function<void()>& onBurnCommand_;
     const TransferJob& job_;
     int lastProgress_ = -1;
 };
@@ -427,8 +427,6 @@ bool TransferQueue::start(std::vector<jobs::TransferRequest> requests) {
     for (auto& r : requests) {
         TransferJob j;
         j.kind = transferKind(r.variant);
-        j.firstButton = {page::kIsp, controlKey(1021)};
-        j.secondButton = {page::kIsp, controlKey(1042)};
         j.progressBar = {page::kMain, controlKey(1037)};
         j.logPane = &c_.log();
         j.modeValue = r.modeValue;

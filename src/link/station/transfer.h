@@ -75,7 +75,6 @@ inline constexpr std::string_view kSendError = "发送错误!\n";
 inline constexpr std::string_view kUsbSendError = "USB发送错误!\n";
 inline constexpr std::string_view kOtpSendError = "OTP发送错误!\n";
 inline constexpr const char* kDownloadDone = "下载完毕! %dms\n";
-inline constexpr std::string_view kPagedDonePane = "下载完毕!\n";
 inline constexpr const char* kPagedProgrammed = "芯片编程成功! %dms\n";
 inline constexpr std::string_view kPagedDoneLine = "下载完毕!\n";
 inline constexpr std::string_view kEepromDone = "EEprom数据发送完毕!\n";
@@ -110,8 +109,9 @@ public:
     TransferQueue(const TransferQueue&) = delete;
     TransferQueue& operator=(const TransferQueue&) = delete;
 
-    // UI thread. Runs a job's transfers in order (EEPROM data, factory data, then the chip image)
-    // with the programming page's buttons in their records. A transfer that does not end well
+    // UI thread. Runs a job's transfers in order (EEPROM data, factory data, then the chip image).
+    // The programming page's buttons are not in their records: they come back when the run is
+    // over, once the programmer has finished reporting the burn. A transfer that does not end well
     // stops the run, so no chip image follows side data that did not arrive. Returns false and
     // writes the window log line kBusy, starting nothing, while a run is in progress.
     bool start(std::vector<jobs::TransferRequest> requests);
@@ -124,6 +124,9 @@ public:
     // Called on the worker thread just before a chip image goes out (the receiver's OTP position
     // checks read it); must be thread-safe.
     std::function<void(std::shared_ptr<const std::vector<std::uint8_t>>)> onChipImage;
+    // Called on the worker thread just before a chip transfer's burn command (SET_ZEP): from then
+    // on the programmer's reports are about this chip. Must be thread-safe.
+    std::function<void()> onBurnCommand;
     // Called on the UI thread when a run has ended, with the outcome of its last transfer.
     std::function<void(TransferOutcome)> onRunFinished;
 

@@ -1,5 +1,7 @@
 #include "support/station_fixture.h"
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 using namespace kelvor;
@@ -135,9 +137,11 @@ TEST(Notifications, ResultFacesAndControlsEnable) {
     StationFixture f;
     auto& s = f.start();
     auto& isp = f.page(page::kIsp);
+    EXPECT_EQ(isp.state(controlKey(1033)).image, face::kIdle) << "no chip has passed yet";
     s.sendMessage(WM_RESULT_FAIL);
     EXPECT_EQ(isp.state(controlKey(1033)).image, "ng");
-    EXPECT_TRUE(isp.isEnabled(controlKey(1042)));
+    EXPECT_TRUE(isp.isEnabled(controlKey(1021)));
+    EXPECT_FALSE(isp.isEnabled(controlKey(1042))) << "\"烧录\" needs an open link";
     s.sendMessage(WM_RESULT_PASS);
     EXPECT_EQ(isp.state(controlKey(1033)).image, "ok");
     f.page(page::kBoot).setEnabled("btnDownload", true);
@@ -158,4 +162,97 @@ TEST(ProgrammingPage, AutoVoltageSavesAndRestoresTheText) {
     isp.check(controlKey(1065), false);
     EXPECT_EQ(isp.text(controlKey(1032)), "4.512");
     EXPECT_TRUE(isp.isEnabled(controlKey(1032)));
+}
+
+TEST(FileBar, ShowsTheImagePathFromStartUpOn) {
+    // The bar used to show the first recent entry while the job burnt FileOpenPath.
+    StationFixture f;
+    f.writeIni("[KELVOR]\nFileOpenPath=/img/b.hex\nFileOpenPath_bin=/fw/f.bin\n"
+               "[OpenFile]\nFileCountHex=2\nFilePathHex=/img/a.hex?/img/b.hex?\nFileCountBin=1\nFilePathBin=/fw/g.bin?\n");
+    auto& s = f.start();
+    EXPECT_EQ(s.imagePath, "/img/b.hex");
+    EXPECT_EQ(s.mainModel().text(controlKey(1039)), "/img/b.hex");
+    EXPECT_EQ(s.mainModel().current(controlKey(1039)), 1);
+    chooseTab(s, 3);
+    EXPECT_EQ(s.mainModel().text(controlKey(1039)), "/fw/f.bin");
+    EXPECT_EQ(s.mainModel().current(controlKey(1039)), -1);
+    chooseTab(s, 0);
+    EXPECT_EQ(s.mainModel().text(controlKey(1039)), "/img/b.hex");
+}
+
+TEST(FileBar, ATypedPathConfirmedWithEnterIsTakenLikeAChoice) {
+    struct Case {
+        const char* name;
+        int tab;
+        const char* file;    // created in the program directory unless it starts with '/'
+        const char* refusal; // nullptr: taken
+    };
+    const Case cases[] = {
+        {"image", 0, "typed.hex", nullptr},
+        {"firmware", 3, "typed.bin", nullptr},
+        {"wrong_kind", 0, "typed.bin", "请选择.hex文件"},
+        {"missing", 0, "/no/such/file.hex", "文件不存在,请重新选择!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StationFixture f;
+        auto& s = f.start();
+        chooseTab(s, c.tab);
+        const QString before = s.imagePath;
+        std::string path = c.file;
+        if (path[0] != '/') {
+            path = f.path(c.file);
+            std::ofstream(path) << ":00000001FF\n";
+        }
+        auto& main = s.mainModel();
+        main.setText(controlKey(1039), QString::fromStdString(path));
+        main.confirm(controlKey(1039));
+        if (c.refusal) {
+            ASSERT_EQ(f.prompter.boxes.size(), 1u);
+            EXPECT_EQ(f.prompter.boxes[0].text, c.refusal);
+            EXPECT_EQ(s.imagePath, before);
+        } else {
+            EXPECT_TRUE(f.prompter.boxes.empty());
+            EXPECT_EQ(s.imagePath.toStdString(), path);
+            const bool fw = c.tab == 3;
+            EXPECT_EQ(s.settings().readText("KELVOR", fw ? "FileOpenPath_bin" : "FileOpenPath"), path);
+            EXPECT_EQ((fw ? s.recentBin : s.recentHex).front(), path);
+        }
+        EXPECT_EQ(main.text(controlKey(1039)), s.imagePath) << "the bar shows what will be burnt";
+    }
+}
+
+TEST(FileBar, TextTypedButNotConfirmedGoesBackWhenTheFieldIsLeft) {
+    StationFixture f;
+    auto& s = f.start();
+    const QString path = s.imagePath;
+    s.mainModel().setText(controlKey(1039), "/elsewhere/typed.hex");
+    s.mainModel().leave(controlKey(1039));
+    EXPECT_EQ(s.mainModel().text(controlKey(1039)), path);
+    EXPECT_EQ(s.imagePath, path);
+}
+
+TEST(ProgrammingPage, AutoVoltageSurvivesARestart) {
+    // "AUTO" came back as a typed voltage with the box off, and the next burn stopped at the
+    // voltage warning.
+    struct Case {
+        const char* vol;
+        bool autoVoltage;
+    };
+    for (const Case c : {Case{"AUTO", true}, Case{"4.512", false}, Case{"auto", false}}) {
+        SCOPED_TRACE(c.vol);
+        StationFixture f;
+        f.writeIni(std::string("[KELVOR]\nVOL=") + c.vol + "\n");
+        auto& s = f.start();
+        auto& isp = f.page(page::kIsp);
+        EXPECT_EQ(isp.isChecked(controlKey(1065)), c.autoVoltage);
+        EXPECT_EQ(isp.isEnabled(controlKey(1032)), !c.autoVoltage);
+        EXPECT_EQ(isp.text(controlKey(1032)), c.vol);
+        if (c.autoVoltage) {
+            isp.check(controlKey(1065), false);
+            EXPECT_EQ(isp.text(controlKey(1032)), ""); // nothing was saved before the restart
+            EXPECT_TRUE(isp.isEnabled(controlKey(1032)));
+        }
+        (void)s;
+    }
 }

@@ -318,7 +318,7 @@ TEST(MainWindowForm, ControlsMenuAndAboutBox) {
 
 TEST(Icons, EveryAliasRenders) {
     initResources();
-    for (const char* name : {"app", "ok", "ng", "link", "connect", "fw_enter", "fw_download"}) {
+    for (const char* name : {"app", "ok", "ng", "busy", "idle", "link", "connect", "fw_enter", "fw_download"}) {
         const QString path = QString(":/icons/%1.svg").arg(name);
         SCOPED_TRACE(path.toStdString());
         ASSERT_TRUE(QFile::exists(path));

@@ -8,9 +8,13 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace kelvor;
 
@@ -88,4 +92,37 @@ TEST(MainWindow, SimulatorMenuChoosesTheSocketChipAndTheStatusLineShowsIt) {
 TEST(MainWindow, PaneDisplayDropsLoneLineEnds) {
     EXPECT_EQ(app::paneDisplayText("12:00:00 a\n\r\n12:00:01 b\r\n"), "12:00:00 a\n12:00:01 b\n");
     EXPECT_EQ(app::paneDisplayText("\r\n====\r\n===="), "\n====\n====");
+}
+
+TEST(MainWindow, EveryTabFitsAtTheDefaultSize) {
+    // "远程烧录" used to hide behind scroll arrows.
+    kelvor::test::StationFixture f;
+    app::MainWindow w(f.station());
+    f.start();
+    w.show();
+    QCoreApplication::processEvents();
+    QTabBar* tabs = w.tabBar();
+    ASSERT_EQ(tabs->count(), 8);
+    for (int i = 0; i < tabs->count(); ++i) {
+        const QRect r = tabs->tabRect(i);
+        EXPECT_TRUE(tabs->rect().contains(r)) << tabs->tabText(i).toStdString();
+        EXPECT_GE(r.width(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i))) << "caption cut";
+    }
+}
+
+TEST(MainWindow, FileBarTakesEnterAndRevertsWhenLeft) {
+    kelvor::test::StationFixture f;
+    const std::string typed = f.path("typed.hex");
+    std::ofstream(typed) << ":00000001FF\n";
+    app::MainWindow w(f.station());
+    f.start();
+    auto* combo = w.findChild<QComboBox*>("c1039");
+    combo->lineEdit()->setText(QString::fromStdString(typed));
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(f.station().imagePath.toStdString(), typed);
+
+    combo->lineEdit()->setText("/not/confirmed.hex");
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(combo, &out);
+    EXPECT_EQ(combo->currentText().toStdString(), typed);
 }
