@@ -277,7 +277,8 @@ bool burnFromTheMenu(LinkFixture& t, const char* model, const std::string& image
     const auto c = QObject::connect(t.link.get(), &Link::verdict, [&](bool p) { verdict = p; });
     t.f.page(page::kIsp).click(controlKey(1042));
     t.runUntil([&] { return verdict.has_value(); }, 15000);
-    t.runUntil([&] { return !t.link->transfers().busy(); });
+    // The next press is taken only once the programmer has finished reporting this burn.
+    t.runUntil([&] { return !t.link->runInProgress(); });
     QObject::disconnect(c);
     return verdict.value_or(false);
 }
