@@ -2,6 +2,7 @@
 
 #include "base/strfmt.h"
 #include "jobs/job.h"
+#include "link/station/firmware_update.h"
 #include "link/station/transfer.h"
 
 #include <QThread>
@@ -62,6 +63,7 @@ Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::
         return transfers_->start(std::move(requests));
     };
     c_.transfersBusy = [this] { return transfers_->busy(); };
+    firmware_ = std::make_unique<FirmwareUpdate>(c_, *this);
 }
 
 Link::~Link() {
@@ -73,6 +75,7 @@ Link::~Link() {
     g_.g_linkOpen = 0;
     ++generation_;
     c_.ui().shutdown();
+    firmware_.reset();
     transfers_.reset();
     for (auto& t : receivers_)
         if (t.joinable()) t.join();
@@ -173,8 +176,8 @@ void Link::onLinkConnect() {
     // 9
     startReceiver();
     c_.log().eventLog("USB设备已打开!\n");
-    // 10-11: firmware-update continuation and the QC firmware request.
-    if (onConnectedFirmwareSteps) onConnectedFirmwareSteps();
+    // 10-11: a pending firmware update continues; the QC firmware request is taken.
+    firmware_->onConnected();
     // 12
     g_.g_hwVersionSeen = 0;
     QThread::msleep(20);
@@ -266,8 +269,8 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         }
         case Effect::Kind::EnableBoth:
             ui.post([this] {
-                c_.page(page::kBoot).setEnabled("btnEnterIap", true);
-                c_.page(page::kBoot).setEnabled("btnDownload", true);
+                c_.page(page::kBoot).setEnabled(boot::kEnterIap, true);
+                c_.page(page::kBoot).setEnabled(boot::kDownload, true);
             });
             break;
         case Effect::Kind::Notify: {
@@ -356,6 +359,10 @@ void Link::onCountClear(long seq, long millivolts) {
     if (programmer_->zepIap(23, static_cast<int>(seq), static_cast<int>(millivolts), 0) != 0)
         c_.log().windowLog("清除烧录计数失败!\n");
 }
+
+void Link::onFwEnterIap() { firmware_->enterBootLoader(); }
+
+void Link::onFwDownload() { firmware_->downloadCurrentImage(); }
 
 void Link::setLastTransferImage(std::shared_ptr<const std::vector<std::uint8_t>> image) {
     std::lock_guard lock(imageLock_);
