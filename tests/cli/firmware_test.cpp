@@ -5,35 +5,30 @@
 
 #include "image/buffers.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 namespace {
 
 using kelvor::test::runKelvor;
 
-struct Home {
-    QTemporaryDir dir;
-    Home() { setenv("KELVOR_HOME", dir.path().toLocal8Bit().constData(), 1); }
-    ~Home() { unsetenv("KELVOR_HOME"); }
-    std::string write(const std::string& name, std::size_t size) {
-        std::vector<std::uint8_t> v(size);
-        for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(i * 5 + 1);
-        const std::string_view tag = kelvor::link::sim::SimulatedProgrammer::kFirmwareVersionTag;
-        if (size >= 0x20 + tag.size() + 4) {
-            std::copy(tag.begin(), tag.end(), v.begin() + 0x20);
-            kelvor::image::writeLe32(v.data() + 0x20 + tag.size(), kelvor::link::kExpectedFirmwareVersion);
-        }
-        const std::string path = (dir.path() + "/").toStdString() + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(v.data()),
-                                                     static_cast<std::streamsize>(v.size()));
-        return path;
+using Home = kelvor::test::KelvorHome;
+
+// A firmware file in the home directory, carrying the version the station expects.
+std::string writeFirmware(const Home& home, const std::string& name, std::size_t size) {
+    std::vector<std::uint8_t> v(size);
+    for (std::size_t i = 0; i < size; ++i) v[i] = static_cast<std::uint8_t>(i * 5 + 1);
+    const std::string_view tag = kelvor::link::sim::SimulatedProgrammer::kFirmwareVersionTag;
+    if (size >= 0x20 + tag.size() + 4) {
+        std::copy(tag.begin(), tag.end(), v.begin() + 0x20);
+        kelvor::image::writeLe32(v.data() + 0x20 + tag.size(), kelvor::link::kExpectedFirmwareVersion);
     }
-};
+    const std::string path = (home.dir.path() + "/").toStdString() + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(v.data()),
+                                                 static_cast<std::streamsize>(v.size()));
+    return path;
+}
 
 bool has(const std::string& text, const std::string& needle) { return text.find(needle) != std::string::npos; }
 
@@ -61,7 +56,7 @@ TEST(FirmwareCommand, UpdatesAndSaysWhichStepFailed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Home home;
-        const std::string file = c.size == SIZE_MAX ? home.dir.path().toStdString() + "/none.bin" : home.write("fw.bin", c.size);
+        const std::string file = c.size == SIZE_MAX ? home.dir.path().toStdString() + "/none.bin" : writeFirmware(home, "fw.bin", c.size);
         std::vector<std::string> args{"firmware", file, "--json"};
         if (c.fault) args.insert(args.end(), {"--sim-fault", c.fault});
         const auto r = runKelvor(args);
@@ -78,7 +73,7 @@ TEST(FirmwareCommand, UpdatesAndSaysWhichStepFailed) {
 
 TEST(FirmwareCommand, PrintsTheLogLinesAndRejectsBadUsage) {
     Home home;
-    const auto r = runKelvor({"firmware", home.write("fw.bin", 3000)});
+    const auto r = runKelvor({"firmware", writeFirmware(home, "fw.bin", 3000)});
     EXPECT_EQ(r.code, 0) << r.err;
     for (const char* line : {"USB设备被拔出!", "USB设备被插入!", "下载完毕!", "跳转至主程序", "固件版本正确!"})
         EXPECT_TRUE(has(r.out, line)) << line << "\n" << r.out;

@@ -5,10 +5,14 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace kelvor::test {
+
+// Runs the event loop until `done` holds or `ms` have passed; returns done().
+bool runEventsUntil(const std::function<bool()>& done, int ms);
 
 class StationFixture {
 public:

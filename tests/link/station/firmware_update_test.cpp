@@ -11,11 +11,8 @@
 #include "link/station/transfer.h"
 #include "support/station_fixture.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -69,15 +66,7 @@ struct FirmwareBench {
     int count(const char* text) const { return static_cast<int>(seen.count(QString::fromUtf8(text))); }
     bool has(const char* text) const { return count(text) > 0; }
 
-    bool runUntil(const std::function<bool()>& done, int ms = 10000) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-        return done();
-    }
+    bool runUntil(const std::function<bool()>& done, int ms = 10000) { return test::runEventsUntil(done, ms); }
     // Settled: no transfer, no wait for the programmer, nothing left to arrive.
     void settle(int ms = 300) {
         runUntil([] { return false; }, ms);
