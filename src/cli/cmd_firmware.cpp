@@ -104,6 +104,7 @@ int runFirmware(Context& ctx) {
     switch (fw.lastEntered()) {
     case link::FirmwareUpdate::Entered::LinkClosed: return finish(kExitLink, Step::Connect);
     case link::FirmwareUpdate::Entered::BadFile: return finish(kExitUsage, Step::File);
+    case link::FirmwareUpdate::Entered::Busy:
     case link::FirmwareUpdate::Entered::CommandFailed: return finish(kExitLink, Step::EnterBootLoader);
     case link::FirmwareUpdate::Entered::AwaitingReturn:
     case link::FirmwareUpdate::Entered::Continued: break;

@@ -62,6 +62,11 @@ FirmwareUpdate::Entered FirmwareUpdate::enterBootLoader() {
         c_.log().windowLog(firmware_text::kNeedLink);
         return done(Entered::LinkClosed);
     }
+    // Command 9 in the middle of a burn would leave the chip half written.
+    if (link_.transfers().busy()) {
+        c_.log().windowLog(transfer_text::kBusy);
+        return done(Entered::Busy);
+    }
     // A programmer sent to its boot loader without firmware to take would stay there: the file is
     // checked first. The QC firmware is chosen when the programmer is back.
     if (c_.qcFirmwareRequest == 0) {

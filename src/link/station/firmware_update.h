@@ -40,6 +40,7 @@ class FirmwareUpdate : public QObject {
 public:
     enum class Entered {
         LinkClosed,     // "请使能烧录器连接": nothing changed
+        Busy,           // a transfer is still running: nothing was sent
         BadFile,        // the update file cannot be sent; nothing went to the programmer
         CommandFailed,  // a command 9 failed
         AwaitingReturn, // the programmer left the bus to restart in its boot loader

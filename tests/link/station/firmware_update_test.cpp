@@ -193,6 +193,16 @@ TEST(FirmwareUpdate, WithTheLinkClosedNothingIsSentAndThePendingFlagStays) {
     }
 }
 
+TEST(FirmwareUpdate, NoBootLoaderRequestWhileATransferRuns) {
+    FirmwareBench b({sim::Fault::NoAck}); // the download waits for answers that never come
+    b.choose(b.writeFile("new.bin", firmwareBytes(3000)));
+    b.page().click(boot::kEnterIap);
+    ASSERT_TRUE(b.runUntil([&] { return b.link->transfers().busy(); }));
+    b.page().click(boot::kEnterIap);
+    EXPECT_TRUE(b.has("上一次烧录尚未结束，请稍候!"));
+    EXPECT_EQ(b.commands(9).size(), 2u);
+}
+
 TEST(FirmwareUpdate, BadFilesAreRefusedBeforeTheProgrammerIsTouched) {
     struct Case {
         const char* name;
