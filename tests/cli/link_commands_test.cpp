@@ -11,11 +11,7 @@ namespace {
 
 using kelvor::test::runKelvor;
 
-struct Home {
-    QTemporaryDir dir;
-    Home() { setenv("KELVOR_HOME", dir.path().toLocal8Bit().constData(), 1); }
-    ~Home() { unsetenv("KELVOR_HOME"); }
-};
+using Home = kelvor::test::KelvorHome;
 
 std::string lastLine(const std::string& out) {
     const auto end = out.find_last_not_of('\n');

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kelvor::link::sim::test {
@@ -31,6 +32,21 @@ inline SimOptions fastOptions(std::string_view chip, FaultSet faults = {}) {
     o.chip = parseSocketChip(chip).chip;
     o.faults = faults;
     return o;
+}
+
+// Commands 9 and 9 as the station sends them. The application restarts into its boot loader: it
+// leaves the bus and comes back, and is opened again. A running boot loader stays where it is.
+inline void enterBootLoader(SimulatedProgrammer& p) {
+    const bool restarts = !p.inBootLoader();
+    ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
+    ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
+    ASSERT_TRUE(p.inBootLoader());
+    if (!restarts) return;
+    ASSERT_FALSE(p.isConnected());
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!p.plugged() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(p.plugged()) << "the boot loader did not come back";
+    ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
 }
 
 // Program bytes at the start and configuration words with OTP_MODE `otpMode` (EP3901 goes paged

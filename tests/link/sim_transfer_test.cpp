@@ -184,7 +184,7 @@ TEST(SimTransfer, CommandsOutOfTurnAreRefusedAndChangeNothing) {
     EXPECT_EQ(p.zepIap(12, 0, 0, 0), kRefused);
     EXPECT_EQ(p.zepIap(10, 0, 8192, 0), kRefused);
     // The boot loader takes no burn; the application starts only from a verified update.
-    ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
+    test::enterBootLoader(p);
     EXPECT_EQ(p.setZep(1), kRefused);
     EXPECT_EQ(p.setZep(31), kRefused);
     for (int command : {1, 2, 10, 11, 12, 14, 18, 19, 21})
@@ -200,7 +200,7 @@ TEST(SimTransfer, PacketsBeyondTheProgrammersBufferAreRefused) {
     ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
     std::vector<std::uint8_t> data(4096, 0x5A);
     EXPECT_NE(p.otpSend(65536 - 100, 256, data.data()), 0);
-    ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0); // the boot loader buffers one block
+    test::enterBootLoader(p); // the boot loader buffers one block
     EXPECT_NE(p.otpSend(2000, 100, data.data()), 0);
     EXPECT_EQ(p.otpSend(0, 2048, data.data()), 0);
 }
@@ -325,14 +325,16 @@ TEST(SimFirmware, AnUpdateIsWrittenBlockByBlockAndStartedWhenVerified) {
     std::vector<std::uint8_t> file(5000);
     for (std::size_t i = 0; i < file.size(); ++i)
         file[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    // The version the new firmware reports: the station's expected one.
+    const std::string_view tag = SimulatedProgrammer::kFirmwareVersionTag;
+    std::copy(tag.begin(), tag.end(), file.begin() + 0x100);
+    image::writeLe32(file.data() + 0x100 + tag.size(), kExpectedFirmwareVersion);
     std::vector<std::uint8_t> area = file;
     area.resize(6144, 0xFF); // the station's programArea, pre-filled with 0xFF
 
     auto download = [&](std::uint16_t damageSecond) {
         st.clear();
-        ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
-        ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0); // the station asks twice
-        EXPECT_TRUE(p.inBootLoader());
+        test::enterBootLoader(p);
         for (std::size_t block = 0; block < area.size(); block += 2048) {
             ASSERT_TRUE(st.chunks(area.data() + block, 2048));
             const std::uint16_t crc = image::imageCrc(area.data() + block, 2048) ^ (block ? damageSecond : 0);
@@ -355,7 +357,80 @@ TEST(SimFirmware, AnUpdateIsWrittenBlockByBlockAndStartedWhenVerified) {
     ASSERT_EQ(p.zepIap(7, 0, 0, 0), 0);
     EXPECT_FALSE(p.inBootLoader());
     EXPECT_EQ(p.firmware(), file);
-    EXPECT_TRUE(p.isConnected()); // it stays on the bus
+    // It restarts into the new firmware, which says its version on its first link only.
+    EXPECT_FALSE(p.isConnected());
+    for (int link = 0; link < 2; ++link) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!p.plugged() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        st.clear();
+        ASSERT_EQ(p.zepIap(8, 0, 0, 0), 0);
+        st.drain();
+        EXPECT_EQ(st.lines, (link == 0 ? std::vector<std::string>{"固件版本正确!\n"} : std::vector<std::string>{}));
+        ASSERT_EQ(p.closeDevice(SimulatedProgrammer::kHandle), 0);
+    }
+}
+
+TEST(SimFirmware, VersionIsTheWordAfterTheTag) {
+    const std::string_view tag = SimulatedProgrammer::kFirmwareVersionTag;
+    std::vector<std::uint8_t> file(64, 0xFF);
+    EXPECT_EQ(SimulatedProgrammer::firmwareVersionOf(file), 0u);
+    std::copy(tag.begin(), tag.end(), file.begin() + 10);
+    image::writeLe32(file.data() + 10 + tag.size(), 0x20250101);
+    EXPECT_EQ(SimulatedProgrammer::firmwareVersionOf(file), 0x20250101u);
+    file.resize(10 + tag.size() + 3); // the word cut short
+    EXPECT_EQ(SimulatedProgrammer::firmwareVersionOf(file), 0u);
+}
+
+TEST(SimFirmware, FaultsOfTheUpdate) {
+    std::vector<std::uint8_t> block(2048, 0x5A);
+    const std::uint16_t crc = image::imageCrc(block.data(), block.size());
+    {
+        SCOPED_TRACE("fw-block-reject: the first block is not written");
+        SimulatedProgrammer p(test::fastOptions("EP2706", {Fault::FwBlockReject}));
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        Station st(p, nullptr);
+        test::enterBootLoader(p);
+        ASSERT_TRUE(st.chunks(block.data(), block.size()));
+        ASSERT_EQ(p.zepIap(5, 0, 2048, crc), 0);
+        EXPECT_EQ(st.wait(2), 3);
+        EXPECT_TRUE(st.logged("FLASH编程错误! ")) << testing::PrintToString(st.lines);
+        EXPECT_EQ(p.zepIap(6, 0, 2048, crc), 0);
+        EXPECT_EQ(st.wait(2), 3); // nothing verified
+    }
+    {
+        SCOPED_TRACE("no-return: it leaves the bus for good, until plugged in again");
+        SimulatedProgrammer p(test::fastOptions("EP2706", {Fault::NoReturn}));
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
+        ASSERT_EQ(p.zepIap(9, 0, 0, 0), 0);
+        std::this_thread::sleep_for(SimulatedProgrammer::kRestartFloor * 3);
+        EXPECT_FALSE(p.plugged());
+        EXPECT_EQ(p.getDeviceCount(), 0);
+        p.plug();
+        EXPECT_TRUE(p.inBootLoader());
+    }
+    {
+        SCOPED_TRACE("power-loss: once, at the second packet; back in the boot loader");
+        SimulatedProgrammer p(test::fastOptions("EP2706", {Fault::PowerLoss}));
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        Station st(p, nullptr);
+        test::enterBootLoader(p);
+        EXPECT_EQ(p.otpSend(0, 256, block.data()), 0);
+        EXPECT_NE(p.otpSend(256, 256, block.data()), 0);
+        EXPECT_FALSE(p.isConnected());
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!p.plugged() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        EXPECT_TRUE(p.inBootLoader());
+        ASSERT_TRUE(st.chunks(block.data(), block.size()));
+        ASSERT_EQ(p.zepIap(5, 0, 2048, crc), 0);
+        EXPECT_EQ(st.wait(2), 1);
+        ASSERT_EQ(p.zepIap(6, 0, 2048, crc), 0);
+        EXPECT_EQ(st.wait(2), 1);
+        ASSERT_EQ(p.zepIap(7, 0, 0, 0), 0);
+        EXPECT_EQ(p.firmware(), block);
+    }
 }
 
 TEST(SimSideTransfers, EepromAndUserDataReachTheProgrammerBeforeTheChipIsBurnt) {

@@ -127,9 +127,9 @@ void CQORVENDlg::startUp() {
     isp.setImage(controlKey(1033), face::kIdle);
     isp.setVisible(controlKey(1033), true);
     PageModel& boot = page(page::kBoot);
-    boot.setImage("btnEnterIap", "fw_enter");
-    boot.setImage("btnDownload", "fw_download");
-    boot.setVisible("btnDownload", false);
+    boot.setImage(boot::kEnterIap, "fw_enter");
+    boot.setImage(boot::kDownload, "fw_download");
+    boot.setVisible(boot::kDownload, false);
     // 12
     log_.banner();
     // 13
@@ -149,7 +149,7 @@ void CQORVENDlg::startUp() {
     else
         restoreSettings();
     // 19
-    boot.setEnabled("btnDownload", false);
+    boot.setEnabled(boot::kDownload, false);
 }
 
 void CQORVENDlg::rebuildDeviceMenu() {
@@ -405,6 +405,8 @@ void CQORVENDlg::fillFileList(const std::vector<std::string>& list) {
 long CQORVENDlg::sendMessage(int message, long wParam, long lParam) {
     switch (message) {
     case WM_LINK_CONNECT: link_->onLinkConnect(); break;
+    case WM_FW_ENTER_IAP: link_->onFwEnterIap(); break;
+    case WM_FW_DOWNLOAD: link_->onFwDownload(); break;
     case WM_IMAGE_CHECK: return onImageCheck();
     case WM_PROGRAM: onProgram(); break;
     case WM_RESULT_FAIL: onResult(false); break;
@@ -436,7 +438,7 @@ void CQORVENDlg::onResult(bool pass) {
 void CQORVENDlg::onControlsEnable() {
     // Every report sends this; during a run the buttons wait for its end.
     if (!link_->runInProgress()) enableRunButtons(true);
-    page(page::kBoot).setEnabled("btnDownload", false);
+    page(page::kBoot).setEnabled(boot::kDownload, false);
 }
 
 void CQORVENDlg::enableRunButtons(bool on) {
@@ -523,6 +525,21 @@ void CQORVENDlg::connectPages() {
                 isp.setText(controlKey(1032), savedVoltageText);
                 isp.setEnabled(controlKey(1032), true);
             }
+        }
+    });
+
+    PageModel& fw = page(page::kBoot);
+    connect(&fw, &PageModel::clicked, this, [this, &fw](const QString& key) {
+        if (key == boot::kEnterIap) {
+            qcFirmwareRequest = 0;
+            // Shown and enabled before the handler runs, so that a download it starts (which
+            // disables both buttons) is not overruled; hidden until now, it is the second step.
+            fw.setVisible(boot::kDownload, true);
+            fw.setEnabled(boot::kDownload, true);
+            sendMessage(WM_FW_ENTER_IAP);
+        } else if (key == boot::kDownload) {
+            fw.setEnabled(boot::kDownload, false);
+            sendMessage(WM_FW_DOWNLOAD);
         }
     });
 

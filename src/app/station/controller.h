@@ -60,6 +60,12 @@ inline const QString kBusy = QStringLiteral("busy"); // a run is in progress
 inline const QString kIdle = QStringLiteral("idle"); // no verdict to show
 } // namespace face
 
+// Controls of the firmware page CMyBoot.
+namespace boot {
+inline const QString kEnterIap = QStringLiteral("btnEnterIap"); // "手动更新烧录固件"
+inline const QString kDownload = QStringLiteral("btnDownload"); // "启动固件更新"
+} // namespace boot
+
 // Menu command ids of the main menu.
 namespace cmd {
 inline constexpr int kSoundPrompt = 32771;
@@ -98,6 +104,8 @@ public:
     virtual void onAutoDetect() {}
     virtual void onDetectResult() {}
     virtual void onCountClear(long seq, long millivolts) {}
+    virtual void onFwEnterIap() {}
+    virtual void onFwDownload() {}
     virtual bool linkOpen() const { return false; }
     virtual bool hwVersionSeen() const { return false; }
     virtual void setProgressByReport(bool) {}
@@ -196,6 +204,9 @@ public:
     std::vector<std::string> recentEeprom;  // settings page
     QString factoryPath;                    // factory configuration page
     std::vector<std::string> recentFactory; // factory configuration page
+    // Firmware page: the QC configuration page sets it before it sends WM_FW_ENTER_IAP; the next
+    // connect then downloads the QC firmware. The page's first button clears it.
+    int qcFirmwareRequest = 0;
     // The model selected last (the construction default is EP2702's flag without a selection).
     const chips::ModelRow* selected = nullptr;
 

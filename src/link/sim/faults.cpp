@@ -24,6 +24,10 @@ constexpr FaultInfo kFaults[] = {
     {Fault::UnplugMidTransfer, "unplug-mid-transfer",
      "the programmer leaves the bus at the third data packet"},
     {Fault::ChecksumError, "checksum-error", "the programmer computes a different check word (0x24)"},
+    {Fault::FwBlockReject, "fw-block-reject", "the boot loader cannot write the first firmware block (0x0B)"},
+    {Fault::NoReturn, "no-return", "after entering its boot loader the programmer stays off the bus"},
+    {Fault::PowerLoss, "power-loss",
+     "power fails once during a firmware download; the programmer comes back in its boot loader"},
     {Fault::NgRate, "ng-rate", "P percent of burns fail (ng-rate=P)", true},
 };
 static_assert(std::size(kFaults) == kFaultCount);

@@ -24,9 +24,12 @@ enum class Fault : std::uint8_t {
     NoAck,             // reports that answer a transfer's wait are never sent
     UnplugMidTransfer, // the third OTP_SEND of a link fails and the programmer leaves the bus
     ChecksumError,     // the programmer computes a different check word than the image carries
+    FwBlockReject,     // the boot loader cannot write the first firmware block (0x0B)
+    NoReturn,          // after command 9 the programmer leaves the bus and does not come back
+    PowerLoss,         // power fails once in an update, at its second data packet; back in the boot loader
     NgRate,            // each burn fails with the fault set's NG percentage (seeded)
 };
-inline constexpr int kFaultCount = 16;
+inline constexpr int kFaultCount = 19;
 
 // What "ng-rate" means when it is switched on without a value (the GUI's menu toggles it).
 inline constexpr int kDefaultNgRate = 10;

@@ -107,7 +107,23 @@ SimulatedProgrammer::SimulatedProgrammer(SimOptions options)
         c = static_cast<std::uint16_t>(rng_.between(0, 12));
 }
 
-SimulatedProgrammer::~SimulatedProgrammer() = default;
+SimulatedProgrammer::~SimulatedProgrammer() {
+    {
+        std::lock_guard lock(returnMutex_);
+        stopping_ = true;
+    }
+    returnCv_.notify_all();
+    if (returner_.joinable()) returner_.join();
+}
+
+std::uint32_t SimulatedProgrammer::firmwareVersionOf(std::span<const std::uint8_t> firmware) {
+    const std::string_view tag = kFirmwareVersionTag;
+    const auto at = std::search(firmware.begin(), firmware.end(), tag.begin(), tag.end(),
+                                [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); });
+    const auto offset = static_cast<std::size_t>(at - firmware.begin()) + tag.size();
+    if (at == firmware.end() || firmware.size() - offset < 4) return 0;
+    return image::readLe32(firmware.data() + offset);
+}
 
 bool SimulatedProgrammer::deviceVisible() const {
     return plugged_ && !faults_.has(Fault::NoProgrammer) && equalNoCase(filter_, kDeviceFilter);
@@ -150,6 +166,7 @@ int SimulatedProgrammer::openDevice(int index) {
     reports_.clear();
     resetTransfer();
     sends_ = 0;
+    iapRequested_ = false;
     answered_.notify_all();
     return kHandle;
 }
@@ -205,11 +222,17 @@ std::size_t SimulatedProgrammer::sendCapacity() const {
 }
 
 int SimulatedProgrammer::otpSend(int offset, int length, const std::uint8_t* data) {
+    bool powerFails = false;
     {
         std::lock_guard lock(mutex_);
         if (!open_ || offset < 0 || length < 0 || (length > 0 && data == nullptr)) return 1;
         ++sends_;
-        if (!faults_.has(Fault::UnplugMidTransfer) || sends_ < kUnplugAtSend) {
+        if (faults_.has(Fault::PowerLoss) && bootLoader_ && !powerLost_ &&
+            (received_.highWater() > 0 || !update_.empty())) {
+            // The second packet of the update: the power fails, the boot loader starts again.
+            powerLost_ = true;
+            powerFails = true;
+        } else if (!faults_.has(Fault::UnplugMidTransfer) || sends_ < kUnplugAtSend) {
             const std::span<const std::uint8_t> bytes(data, static_cast<std::size_t>(length));
             if (transfer_.rx == Rx::UserData) {
                 receiveUserData(offset, bytes);
@@ -239,7 +262,10 @@ int SimulatedProgrammer::otpSend(int offset, int length, const std::uint8_t* dat
         }
     }
     // The programmer leaves the bus in the middle of the transfer; this packet goes with it.
-    unplug();
+    if (powerFails)
+        leaveBus(Restart::ComesBack);
+    else
+        unplug();
     return 1;
 }
 
@@ -675,11 +701,12 @@ int SimulatedProgrammer::firmwareBlockComplete(int address, int length, int crc)
                         received_.receivedTotal() == block.size() &&
                         update_.size() + block.size() <= kFirmwareCapacity;
     const bool crcOk = crc == image::imageCrc(block.data(), block.size());
+    const bool writeFails = faults_.has(Fault::FwBlockReject) && address == 0;
     std::uint8_t code = 0x0D; // "FLASH编程成功!"
-    if (framed && crcOk) {
+    if (framed && crcOk && !writeFails) {
         update_.insert(update_.end(), block.begin(), block.end());
     } else {
-        code = framed ? 0x0C : 0x0B; // "FLASH校验错误!" / "FLASH编程错误!"
+        code = framed && !writeFails ? 0x0C : 0x0B; // "FLASH校验错误!" / "FLASH编程错误!"
         update_.clear();
         updateLength_ = -1;
     }
@@ -699,14 +726,16 @@ int SimulatedProgrammer::firmwareComplete(int zero, int length, int crc) {
     return 0;
 }
 
-int SimulatedProgrammer::startFirmware() {
+int SimulatedProgrammer::startFirmware(Restart& restart) {
     if (!bootLoader_) return 0; // the application runs already
     if (updateLength_ < 0) return kRefused;
-    // The boot loader starts the new application; the device stays on the bus (no re-enumeration).
+    // The boot loader starts the new application, which comes back on the bus and says its version.
     firmware_.assign(update_.begin(), update_.begin() + updateLength_);
     bootLoader_ = false;
     update_.clear();
     updateLength_ = -1;
+    announceVersion_ = true;
+    restart = Restart::ComesBack;
     return 0;
 }
 
@@ -723,7 +752,18 @@ std::array<std::uint8_t, 15> SimulatedProgrammer::qcReply() {
 }
 
 int SimulatedProgrammer::zepIap(int command, int a, int b, int c) {
-    std::lock_guard lock(mutex_);
+    Restart restart = Restart::None;
+    int result = 0;
+    {
+        std::lock_guard lock(mutex_);
+        result = iapLocked(command, a, b, c, restart);
+    }
+    // A restart follows the answer, as the programmer's own USB stack sends it first.
+    if (restart != Restart::None) leaveBus(restart);
+    return result;
+}
+
+int SimulatedProgrammer::iapLocked(int command, int a, int b, int c, Restart& restart) {
     if (!open_) return 1;
     if (bootLoader_) {
         // The boot loader knows the update commands only; burns wait for the application.
@@ -751,13 +791,18 @@ int SimulatedProgrammer::zepIap(int command, int a, int b, int c) {
     case 6:
         return firmwareComplete(a, b, c);
     case 7:
-        return startFirmware();
-    case 9: // enter the boot loader; a second 9 finds it running
-        if (!bootLoader_) {
+        return startFirmware(restart);
+    case 9: // the application restarts into the boot loader at the second 9; the boot loader runs already
+        if (!bootLoader_ && !iapRequested_) {
+            iapRequested_ = true;
+        } else if (!bootLoader_) {
+            iapRequested_ = false;
             bootLoader_ = true;
+            powerLost_ = false;
             resetTransfer();
             update_.clear();
             updateLength_ = -1;
+            restart = faults_.has(Fault::NoReturn) ? Restart::StaysAway : Restart::ComesBack;
         }
         return 0;
     case 10:
@@ -783,7 +828,17 @@ int SimulatedProgrammer::zepIap(int command, int a, int b, int c) {
                           a <= static_cast<int>(ReceiveBuffer::kCapacity) - b;
         return 0;
     case 8: // first command on a new link
-        return faults_.has(Fault::UsbFail) ? 1 : 0;
+        if (faults_.has(Fault::UsbFail)) return 1;
+        if (announceVersion_) {
+            // Upper half at report bytes 12-13, lower half at 14-15, both little-endian.
+            announceVersion_ = false;
+            const std::uint32_t v = firmwareVersionOf(firmware_);
+            std::uint8_t values[13] = {};
+            image::writeLe16(values + 9, static_cast<std::uint16_t>(v >> 16));
+            image::writeLe16(values + 11, static_cast<std::uint16_t>(v & 0xFFFF));
+            answer(0x1B, values, kDelayHwVersion);
+        }
+        return 0;
     case 17: { // auto-detect
         if (faults_.has(Fault::DetectFail)) return 1;
         if (!faults_.has(Fault::NoHwVersion)) answer(0xFF, kHardwareVersion, kDelayHwVersion);
@@ -860,14 +915,51 @@ void SimulatedProgrammer::plug() {
 }
 
 void SimulatedProgrammer::unplug() {
-    std::lock_guard events(eventMutex_);
     {
-        std::lock_guard lock(mutex_);
-        if (!plugged_) return;
-        plugged_ = false;
-        closeLocked();
+        // Pulled out while restarting: it stays out.
+        std::lock_guard lock(returnMutex_);
+        returnDue_.reset();
     }
-    raise(DeviceEvent::Kind::Removal);
+    leaveBus(Restart::StaysAway);
+}
+
+void SimulatedProgrammer::leaveBus(Restart restart) {
+    {
+        std::lock_guard events(eventMutex_);
+        {
+            std::lock_guard lock(mutex_);
+            if (!plugged_) return;
+            plugged_ = false;
+            closeLocked();
+        }
+        raise(DeviceEvent::Kind::Removal);
+    }
+    if (restart != Restart::ComesBack) return;
+    const auto scaled = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(static_cast<double>(kRestartTime.count()) * options_.timing));
+    const auto delay = std::max<Clock::duration>(scaled, kRestartFloor);
+    {
+        std::lock_guard lock(returnMutex_);
+        returnDue_ = Clock::now() + delay;
+        if (!returner_.joinable() && !stopping_) returner_ = std::thread([this] { returnLoop(); });
+    }
+    returnCv_.notify_all();
+}
+
+void SimulatedProgrammer::returnLoop() {
+    std::unique_lock lock(returnMutex_);
+    while (!stopping_) {
+        if (!returnDue_) {
+            returnCv_.wait(lock);
+        } else if (Clock::now() < *returnDue_) {
+            returnCv_.wait_until(lock, *returnDue_);
+        } else {
+            returnDue_.reset();
+            lock.unlock();
+            plug();
+            lock.lock();
+        }
+    }
 }
 
 bool SimulatedProgrammer::plugged() const {

@@ -11,7 +11,7 @@
 //   paged        SET_ZEP 1|2 with nothing received, 64 bytes of the block region, command 12; pages
 //                of 8192 bytes each announced by command 10; the 130-byte tail and command 11
 //   offline      SET_ZEP 30+mode, 2048-byte blocks announced by command 14, then command 1 or 2
-//   firmware     command 9 (boot loader), 2048-byte blocks and command 5, command 6, command 7
+//   firmware     command 9 twice (boot loader), 2048-byte blocks and command 5, command 6, command 7
 //   EEPROM       command 19, then the data; user data: command 21, then at most 256 bytes
 // What arrives is checked as a careful programmer would (framing, CRCs, length, check word, chip
 // code against the chip in the socket) before a cell is touched; the reports and their order per
@@ -40,8 +40,14 @@
 //     is touched. The offline modes 1-3 program the EP8505 areas INIT (0x0000, 4 KB), BootLoader
 //     (0x1000, 8 KB) and APP (0x3000, 52 KB) of the socket chip.
 //   - EEPROM and user data are kept in the programmer (eepromData(), userData()), not in the chip.
-//   - Command 7 starts a verified update: the boot loader ends and the device stays on the bus (it
-//     does not re-enumerate).
+//   - Firmware update. The application takes a first command 9 as the request and a second one as
+//     its confirmation: it then restarts into its boot loader, that is it leaves the bus (removal
+//     event) and comes back kRestartTime later as a boot-loader device (arrival event). The boot
+//     loader takes the firmware transfer only and refuses every burn. Command 7 after a verified
+//     download restarts once more: the device leaves the bus and comes back running the new
+//     firmware, which reports its version (status 0x1B) on its first link. The version is the
+//     32-bit little-endian word after the tag kFirmwareVersionTag in the file received (0 without
+//     the tag). The boot loader stays until command 7, across unplugging and power loss.
 #include "jobs/family_table.h"
 #include "link/programmer.h"
 #include "link/sim/burn.h"
@@ -55,7 +61,10 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kelvor::link::sim {
@@ -104,6 +113,13 @@ public:
     // Two answers to one command that the station must tell apart (the paged start's two) are at
     // least this far apart, whatever the timing factor: the station re-arms its wait in between.
     static constexpr std::chrono::milliseconds kHandshakeGap{100};
+    // A restart takes this long, times the timing factor but never less than kRestartFloor: the
+    // station has finished the call that caused it before the programmer is back.
+    static constexpr std::chrono::milliseconds kRestartTime{800};
+    static constexpr std::chrono::milliseconds kRestartFloor{100};
+    static constexpr std::string_view kFirmwareVersionTag = "KVFWVER:";
+    // The version a firmware file carries, as the programmer reports it; 0 without the tag.
+    static std::uint32_t firmwareVersionOf(std::span<const std::uint8_t> firmware);
 
     explicit SimulatedProgrammer(SimOptions options = {});
     ~SimulatedProgrammer() override;
@@ -239,8 +255,14 @@ private:
     int offlineImageComplete(int command, int length, int mode, int crc);
     int firmwareBlockComplete(int address, int length, int crc);
     int firmwareComplete(int zero, int length, int crc);
-    int startFirmware();
     void recordBurn(bool passed);
+    // What the programmer does once a command has been answered.
+    enum class Restart : std::uint8_t { None, ComesBack, StaysAway };
+    int startFirmware(Restart& restart);
+    int iapLocked(int command, int a, int b, int c, Restart& restart);
+    // Leaves the bus as unplug() does; ComesBack plugs it in again after the restart time.
+    void leaveBus(Restart restart);
+    void returnLoop();
 
     const SimOptions options_;
     const std::string path_;
@@ -280,6 +302,16 @@ private:
     std::vector<std::uint8_t> update_; // blocks received by the boot loader
     int updateLength_ = -1;            // the length command 6 verified; -1: not verified
     std::vector<std::uint8_t> firmware_;
+    bool iapRequested_ = false;   // the first command 9 came
+    bool powerLost_ = false;      // PowerLoss has struck in this update
+    bool announceVersion_ = false; // the new firmware reports its version on its first link
+
+    // The programmer's return to the bus after a restart, on a thread of its own.
+    std::mutex returnMutex_;
+    std::condition_variable returnCv_;
+    std::optional<Clock::time_point> returnDue_;
+    bool stopping_ = false;
+    std::thread returner_;
 
     // Serialises event delivery so that events arrive in the order the bench caused them.
     std::mutex eventMutex_;

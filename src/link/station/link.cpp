@@ -2,6 +2,7 @@
 
 #include "base/strfmt.h"
 #include "jobs/job.h"
+#include "link/station/firmware_update.h"
 #include "link/station/transfer.h"
 
 #include <QThread>
@@ -69,6 +70,7 @@ Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::
     runTimer_ = new QTimer(this);
     runTimer_->setInterval(50);
     connect(runTimer_, &QTimer::timeout, this, &Link::pumpRun);
+    firmware_ = std::make_unique<FirmwareUpdate>(c_, *this);
 }
 
 Link::~Link() {
@@ -80,6 +82,7 @@ Link::~Link() {
     g_.g_linkOpen = 0;
     ++generation_;
     c_.ui().shutdown();
+    firmware_.reset();
     transfers_.reset();
     for (auto& t : receivers_)
         if (t.joinable()) t.join();
@@ -187,8 +190,8 @@ void Link::onLinkConnect() {
     // 9
     startReceiver();
     c_.log().eventLog("USB设备已打开!\n");
-    // 10-11: firmware-update continuation and the QC firmware request.
-    if (onConnectedFirmwareSteps) onConnectedFirmwareSteps();
+    // 10-11: a pending firmware update continues; the QC firmware request is taken.
+    firmware_->onConnected();
     // 12
     g_.g_hwVersionSeen = 0;
     QThread::msleep(20);
@@ -293,8 +296,8 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         }
         case Effect::Kind::EnableBoth:
             ui.post([this] {
-                c_.page(page::kBoot).setEnabled("btnEnterIap", true);
-                c_.page(page::kBoot).setEnabled("btnDownload", true);
+                c_.page(page::kBoot).setEnabled(boot::kEnterIap, true);
+                c_.page(page::kBoot).setEnabled(boot::kDownload, true);
             });
             break;
         case Effect::Kind::Notify: {
@@ -474,6 +477,10 @@ void Link::pumpRun() {
     c_.runEnded();
     emit runFinished(*ended);
 }
+
+void Link::onFwEnterIap() { firmware_->enterBootLoader(); }
+
+void Link::onFwDownload() { firmware_->downloadCurrentImage(); }
 
 void Link::setLastTransferImage(std::shared_ptr<const std::vector<std::uint8_t>> image) {
     std::lock_guard lock(imageLock_);

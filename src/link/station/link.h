@@ -70,6 +70,7 @@ std::uint32_t tickCount();
 
 class TransferQueue;
 enum class TransferOutcome : std::uint8_t;
+class FirmwareUpdate;
 
 class Link : public QObject, public LinkHooks {
     Q_OBJECT
@@ -82,6 +83,7 @@ public:
     std::shared_ptr<Programmer> programmerPtr() { return programmer_; }
     int linkHandle() const { return linkHandle_; }
     TransferQueue& transfers() { return *transfers_; }
+    FirmwareUpdate& firmware() { return *firmware_; }
 
     // LinkHooks
     void setUp() override;
@@ -91,6 +93,8 @@ public:
     void onAutoDetect() override;
     void onDetectResult() override;
     void onCountClear(long seq, long millivolts) override;
+    void onFwEnterIap() override;
+    void onFwDownload() override;
     bool linkOpen() const override { return g_.g_linkOpen != 0; }
     bool hwVersionSeen() const override { return g_.g_hwVersionSeen != 0; }
     void setProgressByReport(bool on) override { g_.g_progressByReport = on ? 1 : 0; }
@@ -108,9 +112,6 @@ public:
 
     // The bytes of the last chip image sent, for the OTP position checks of the receiver.
     void setLastTransferImage(std::shared_ptr<const std::vector<std::uint8_t>> image);
-    // Hook for the firmware-update continuation and the QC firmware request of the connect handler.
-    std::function<void()> onConnectedFirmwareSteps;
-    int qcFirmwareRequest = 0;
     // Auto-detect answers handled so far, and the identifier of the last one (-1: ignored answer,
     // 0: no chip); for the command line.
     int detectAnswers = 0;
@@ -154,6 +155,7 @@ private:
     std::atomic<std::uint64_t> generation_{0};
     std::vector<std::thread> receivers_;
     std::unique_ptr<TransferQueue> transfers_;
+    std::unique_ptr<FirmwareUpdate> firmware_;
     std::mutex imageLock_;
     std::shared_ptr<const std::vector<std::uint8_t>> lastImage_;
     // The run in progress; the receive, transfer and UI threads all consult it.

@@ -218,12 +218,17 @@ private:
         Outcome result = Done;
         if (auto o = linkStillOpen(); o != Done) {
             result = o;
-        } else if (p_.zepIap(7, 0, 0, 0) != 0) {
-            line(transfer_text::kUsbSendError);
-            result = Outcome::Failed; // the pending flag stays: the next connect downloads again
         } else {
-            line(transfer_text::kJumpToApplication);
-            g_.g_fwUpdatePending = 0;
+            // Cleared before the call: a programmer that restarts at once may be connected again
+            // before the call has returned here, and that connect must not download once more.
+            const int pending = g_.g_fwUpdatePending.exchange(0);
+            if (p_.zepIap(7, 0, 0, 0) != 0) {
+                g_.g_fwUpdatePending = pending; // the flag stays: the next connect downloads again
+                line(transfer_text::kUsbSendError);
+                result = Outcome::Failed;
+            } else {
+                line(transfer_text::kJumpToApplication);
+            }
         }
         if (result == Outcome::Aborted) return result;
         setEnabled(job_.firstButton, true);
@@ -440,8 +445,8 @@ bool TransferQueue::start(std::vector<jobs::TransferRequest> requests) {
 bool TransferQueue::startFirmware(std::vector<std::uint8_t> firmware) {
     TransferJob j;
     j.kind = TransferKind::Firmware;
-    j.firstButton = {page::kBoot, QStringLiteral("btnEnterIap")};
-    j.secondButton = {page::kBoot, QStringLiteral("btnDownload")};
+    j.firstButton = {page::kBoot, boot::kEnterIap};
+    j.secondButton = {page::kBoot, boot::kDownload};
     j.progressBar = {page::kMain, controlKey(1037)};
     j.logPane = &c_.log();
     j.bytes = std::move(firmware);
