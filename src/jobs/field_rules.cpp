@@ -106,6 +106,27 @@ std::optional<CutText> voltageLengthRule(std::u16string_view text) {
     return CutText{std::u16string(text.substr(0, keep)), static_cast<int>(keep)};
 }
 
+std::optional<CutText> digitRule(std::u16string_view after, int selStartBefore) {
+    CutText out;
+    bool changed = false;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (isDigit(after[i])) {
+            out.text.push_back(after[i]);
+        } else {
+            out.caret = static_cast<int>(i);
+            changed = true;
+        }
+    }
+    if (out.text.size() > kDigitFieldLength) {
+        out.text.resize(kDigitFieldLength);
+        out.caret = selStartBefore;
+        changed = true;
+    }
+    if (!changed) return std::nullopt;
+    out.caret = std::clamp(out.caret, 0, static_cast<int>(out.text.size()));
+    return out;
+}
+
 CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char16_t ch) {
     if (text.size() >= 8 && ch != kBackspace) return drop();
     if (ch == kBackspace || isHex(ch)) return accept(ch);

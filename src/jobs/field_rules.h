@@ -37,6 +37,13 @@ struct CutText {
 };
 std::optional<CutText> voltageLengthRule(std::u16string_view text);
 
+// "设置EEPROM初始化电压" and "设置序号" keep at most 6 decimal digits. Applied to the text after a
+// change (typed, pasted or put in): every other character goes, the caret at the index of the last
+// one removed; then a text longer than 6 is cut to its first 6, the caret at `selStartBefore`, the
+// selection start before the change. Nothing when the text already conforms.
+inline constexpr int kDigitFieldLength = 6;
+std::optional<CutText> digitRule(std::u16string_view after, int selStartBefore);
+
 // CEditEx (UID fields): at most 8 hex digits; drops silently, never uppercases.
 CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char16_t ch);
 
