@@ -147,4 +147,16 @@ CharVerdict myEditCharRule(int controlId, std::u16string_view text, int selStart
     }
 }
 
+std::optional<TypingRefusal> firstRefusalWhenTyped(int controlId, std::u16string_view text) {
+    std::u16string typed;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int caret = static_cast<int>(typed.size());
+        const CharVerdict v = myEditCharRule(controlId, typed, caret, caret, text[i]);
+        if (v.action != Action::Accept && v.action != Action::AcceptUpper) return TypingRefusal{i, v.balloon};
+        if (text[i] == kBackspace) return TypingRefusal{i, {}};
+        typed.push_back(v.ch);
+    }
+    return std::nullopt;
+}
+
 } // namespace kelvor::jobs

@@ -50,4 +50,12 @@ CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char
 // CMyEdit: the rule of the field with that control id; any other id drops every character.
 CharVerdict myEditCharRule(int controlId, std::u16string_view text, int selStart, int selEnd, char16_t ch);
 
+// Typing `text` into the empty CMyEdit field `controlId`, one character after the other: the
+// index of the first character the rule keeps out and its balloon; nothing when all get in.
+struct TypingRefusal {
+    std::size_t index = 0;
+    std::string_view balloon;
+};
+std::optional<TypingRefusal> firstRefusalWhenTyped(int controlId, std::u16string_view text);
+
 } // namespace kelvor::jobs
