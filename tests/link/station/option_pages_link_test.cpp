@@ -1,4 +1,4 @@
-// The side data a press of "烧录" sends, as the simulated programmer receives it.
+// The option pages against the simulated programmer: what their buttons and a press of "烧录" send.
 #include "jobs/page_controls.h"
 #include "link/sim_station.h"
 #include "link/station/transfer.h"
@@ -37,4 +37,24 @@ TEST(SideData, TheEepromFileChosenInTheListIsTheOneTheProgrammerGets) {
     ASSERT_TRUE(t.runUntil([&] { return pass; }, 10000)) << t.pane().toStdString();
     ASSERT_TRUE(t.runUntil([&] { return !t.link->transfers().busy(); }));
     EXPECT_EQ(t.sim->eepromData(), std::vector<std::uint8_t>(48, 0x22));
+}
+
+TEST(EeVoltageWrite, TheButtonSendsBothFieldsAndTheProgrammerClearsItsCount) {
+    LinkFixture t;
+    t.f.start();
+    ASSERT_TRUE(t.link->linkOpen());
+    PageModel& set = t.f.page(page::kSetting);
+    set.edit(controlKey(settings::kSequence), "");
+    set.edit(controlKey(settings::kEepromVoltage), "4500");
+    set.click(controlKey(settings::kEeVoltageWrite));
+    EXPECT_EQ(t.sim->eeVoltageWrite(), (std::pair<int, int>{0, 4500}));
+    ASSERT_TRUE(t.runUntil([&] { return t.paneHas("烧录计数已清零"); }));
+    EXPECT_TRUE(t.paneHas("烧录计数擦除中"));
+
+    link::sim::SimOptions absent;
+    absent.faults = link::sim::FaultSet({link::sim::Fault::NoProgrammer});
+    LinkFixture none(absent);
+    none.f.start();
+    none.f.page(page::kSetting).click(controlKey(settings::kEeVoltageWrite));
+    EXPECT_TRUE(none.paneHas("清除烧录计数失败!"));
 }
