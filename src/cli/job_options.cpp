@@ -2,6 +2,7 @@
 
 #include "image/image_check.h"
 #include "jobs/charger.h"
+#include "jobs/field_rules.h"
 #include "jobs/text_units.h"
 
 #include <charconv>
@@ -173,6 +174,10 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
         if (auto e = parseCharger(*charger, in.charger)) return e;
     }
     if (const auto pdo = args.option("--pdo")) {
+        // The text goes into the field as if typed; what the field keeps out would change it.
+        if (const auto refused = jobs::firstRefusalWhenTyped(jobs::kFieldCustomPdo, jobs::utf16Units(*pdo)))
+            return "--pdo: the custom PDO field keeps out character " + std::to_string(refused->index + 1) + " of '" +
+                   *pdo + "'" + (refused->balloon.empty() ? "" : " (" + std::string(refused->balloon) + ")");
         in.charger.customPdo = true;
         in.charger.pdoText = *pdo;
     }

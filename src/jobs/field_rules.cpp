@@ -106,6 +106,27 @@ std::optional<CutText> voltageLengthRule(std::u16string_view text) {
     return CutText{std::u16string(text.substr(0, keep)), static_cast<int>(keep)};
 }
 
+std::optional<CutText> digitRule(std::u16string_view after, int selStartBefore) {
+    CutText out;
+    bool changed = false;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (isDigit(after[i])) {
+            out.text.push_back(after[i]);
+        } else {
+            out.caret = static_cast<int>(i);
+            changed = true;
+        }
+    }
+    if (out.text.size() > kDigitFieldLength) {
+        out.text.resize(kDigitFieldLength);
+        out.caret = selStartBefore;
+        changed = true;
+    }
+    if (!changed) return std::nullopt;
+    out.caret = std::clamp(out.caret, 0, static_cast<int>(out.text.size()));
+    return out;
+}
+
 CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char16_t ch) {
     if (text.size() >= 8 && ch != kBackspace) return drop();
     if (ch == kBackspace || isHex(ch)) return accept(ch);
@@ -124,6 +145,18 @@ CharVerdict myEditCharRule(int controlId, std::u16string_view text, int selStart
     default:
         return drop();
     }
+}
+
+std::optional<TypingRefusal> firstRefusalWhenTyped(int controlId, std::u16string_view text) {
+    std::u16string typed;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int caret = static_cast<int>(typed.size());
+        const CharVerdict v = myEditCharRule(controlId, typed, caret, caret, text[i]);
+        if (v.action != Action::Accept && v.action != Action::AcceptUpper) return TypingRefusal{i, v.balloon};
+        if (text[i] == kBackspace) return TypingRefusal{i, {}};
+        typed.push_back(v.ch);
+    }
+    return std::nullopt;
 }
 
 } // namespace kelvor::jobs

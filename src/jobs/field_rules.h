@@ -37,10 +37,25 @@ struct CutText {
 };
 std::optional<CutText> voltageLengthRule(std::u16string_view text);
 
+// "设置EEPROM初始化电压" and "设置序号" keep at most 6 decimal digits. Applied to the text after a
+// change (typed, pasted or put in): every other character goes, the caret at the index of the last
+// one removed; then a text longer than 6 is cut to its first 6, the caret at `selStartBefore`, the
+// selection start before the change. Nothing when the text already conforms.
+inline constexpr int kDigitFieldLength = 6;
+std::optional<CutText> digitRule(std::u16string_view after, int selStartBefore);
+
 // CEditEx (UID fields): at most 8 hex digits; drops silently, never uppercases.
 CharVerdict uidCharRule(std::u16string_view text, int selStart, int selEnd, char16_t ch);
 
 // CMyEdit: the rule of the field with that control id; any other id drops every character.
 CharVerdict myEditCharRule(int controlId, std::u16string_view text, int selStart, int selEnd, char16_t ch);
+
+// Typing `text` into the empty CMyEdit field `controlId`, one character after the other: the
+// index of the first character the rule keeps out and its balloon; nothing when all get in.
+struct TypingRefusal {
+    std::size_t index = 0;
+    std::string_view balloon;
+};
+std::optional<TypingRefusal> firstRefusalWhenTyped(int controlId, std::u16string_view text);
 
 } // namespace kelvor::jobs

@@ -47,7 +47,9 @@ void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const Jo
                           ImageBuffers& buffers, Reporter& reporter, JobResult& r) {
     if (family.eepromSide && in.eepromProgramming &&
         image::loadRawImage(in.eepromPath, buffers, reporter, image::RawCaller::Eeprom)) {
-        if (ctx.linkOpen) {
+        if (buffers.rawLength == 0) {
+            reporter.eventLog(kEmptyEepromFile);
+        } else if (ctx.linkOpen) {
             TransferRequest t;
             t.variant = TransferVariant::Eeprom;
             t.bytes =
@@ -59,7 +61,9 @@ void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const Jo
     }
     if (family.factorySide && in.factoryData && !in.factoryListText.empty() &&
         image::loadRawImage(in.factoryPath, buffers, reporter)) {
-        if (buffers.rawLength > kUserDataMaxBytes) {
+        if (buffers.rawLength == 0) {
+            reporter.eventLog(kEmptyFactoryFile);
+        } else if (buffers.rawLength > kUserDataMaxBytes) {
             // The user-data transfer carries one 256-byte block; a longer file would overrun it.
             reporter.eventLog(strfmt("出厂信息文件长度%d字节,超过256字节,不发送!", buffers.rawLength));
         } else if (ctx.linkOpen) {

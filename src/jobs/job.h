@@ -71,6 +71,9 @@ inline constexpr std::string_view kJobSeparator = kLogSeparator;
 inline constexpr std::string_view kVoltageWarning = "请在校准信息栏上输入烧录器实测4.5V电压实测值！";
 inline constexpr std::string_view kLinkClosed = "请使能烧录器连接!";
 inline constexpr int kUserDataMaxBytes = 256;
+// An empty side file would start a transfer that carries nothing; it is refused before any sending.
+inline constexpr std::string_view kEmptyEepromFile = "EEPROM文件长度为0字节,不发送!";
+inline constexpr std::string_view kEmptyFactoryFile = "出厂信息文件长度为0字节,不发送!";
 
 JobResult startProgrammingJob(const JobInputs& inputs, const JobContext& context, image::ImageState& state,
                               Settings& settings, Reporter& reporter);

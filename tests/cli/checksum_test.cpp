@@ -141,6 +141,8 @@ TEST(ChecksumCommand, UsageErrorsExitWith2AndSayWhy) {
         {{"--model", "EP39H01", path, "--charger", "1,1,"}, "--charger"},
         {{"--model", "EP39H01", path, "--charger", "0,0,1,1,3,1,1,1,0,0,1,1,4,"}, "out of range"},
         {{"--model", "EP39H01", path, "--charger", "1,2,1,1,3,1,1,1,0,0,1,1,2,"}, "IC_NAME_CHK"},
+        // The field would keep the third F out and leave a different, valid table.
+        {{"--model", "EP39H01", path, "--pdo", "01,A1,5FF,"}, "keeps out character 9 of '01,A1,5FF,' (请输入','结束符)"},
         {{"--model", "EP39F02", path, "--start-address", "1F00X"}, "--start-address"},
         {{"--model", "EP39F02", path, "--image-key", "12"}, "--image-key"},
         {{"--model", "EP27C42", path, "--frobnicate"}, "unknown option --frobnicate"},

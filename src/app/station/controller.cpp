@@ -4,6 +4,7 @@
 #include "image/image_check.h"
 #include "jobs/charger.h"
 #include "jobs/job.h"
+#include "jobs/page_controls.h"
 #include "jobs/station/job_station.h"
 #include "chips/selection.h"
 
@@ -241,31 +242,31 @@ void CQORVENDlg::fillStartUpContents() {
     isp.setChecked(controlKey(1065), false);
 
     PageModel& set = page(page::kSetting);
-    set.setItems(controlKey(1060), {q("测试固件"), q("检空片固件"), q("烧录固件")});
+    set.setItems(controlKey(settings::kFirmwareKind), {q("测试固件"), q("检空片固件"), q("烧录固件")});
     const bool firmwareIn = settings_.readNumber("KELVOR", "Firmware_IN") != 0;
-    set.setCurrent(controlKey(1060), firmwareIn ? 0 : 2);
-    set.setEnabled(controlKey(1060), firmwareIn);
-    set.setItems(controlKey(1092), {q("005 KHZ"), q("015 KHZ"), q("050 KHZ"), q("100 KHZ")});
-    set.setCurrent(controlKey(1092), 0);
-    set.setChecked(controlKey(1061), true);
-    set.setChecked(controlKey(1062), true);
-    set.setChecked(controlKey(1063), false);
+    set.setCurrent(controlKey(settings::kFirmwareKind), firmwareIn ? 0 : 2);
+    set.setEnabled(controlKey(settings::kFirmwareKind), firmwareIn);
+    set.setItems(controlKey(settings::kClock), {q("005 KHZ"), q("015 KHZ"), q("050 KHZ"), q("100 KHZ")});
+    set.setCurrent(controlKey(settings::kClock), 0);
+    set.setChecked(controlKey(settings::kCalSlosc), true);
+    set.setChecked(controlKey(settings::kCalEeprom), true);
+    set.setChecked(controlKey(settings::kCalOp), false);
     settings_.readText("KELVOR", "Align"); // read, but the box starts off regardless
-    set.setChecked(controlKey(1068), false);
-    set.setChecked(controlKey(1069), settings_.readNumber("KELVOR", "FastClock") == 1);
-    set.setText(controlKey(1064), q("0"));
-    set.setText(controlKey(1066), q("0"));
+    set.setChecked(controlKey(settings::kSelect32M), false);
+    set.setChecked(controlKey(settings::kFastClock), settings_.readNumber("KELVOR", "FastClock") == 1);
+    set.setText(controlKey(settings::kEepromVoltage), q("0"));
+    set.setText(controlKey(settings::kSequence), q("0"));
 
     PageModel& init = page(page::kInitConfig);
-    init.setEnabled(controlKey(1107), false);
-    init.setEnabled(controlKey(1030), false);
-    init.setVisible(controlKey(1112), false);
-    init.setEnabled(controlKey(1112), false);
-    init.setChecked(controlKey(1109), true);
-    init.setEnabled(controlKey(1109), false);
-    init.setVisible(controlKey(1110), false);
-    init.setVisible(controlKey(1111), false);
-    init.setText(controlKey(1113), q("1F00"));
+    init.setEnabled(controlKey(factory::kFactoryFiles), false);
+    init.setEnabled(controlKey(factory::kFactoryChooser), false);
+    init.setVisible(controlKey(factory::kSectorCount), false);
+    init.setEnabled(controlKey(factory::kSectorCount), false);
+    init.setChecked(controlKey(factory::kEraseFull), true);
+    init.setEnabled(controlKey(factory::kEraseFull), false);
+    init.setVisible(controlKey(factory::kEraseSectors), false);
+    init.setVisible(controlKey(factory::kEraseNone), false);
+    init.setText(controlKey(factory::kStartAddress), q("1F00"));
 
     PageModel& cfg = page(page::kConfigList);
     const QStringList icNames{q("EP39H01D"), q("EP39H01C"), q("EP39H01AC"), q("EP39H01CR")};
@@ -275,23 +276,27 @@ void CQORVENDlg::fillStartUpContents() {
         int entry;
     };
     const ListInit lists[] = {
-        {1117, {q("关闭"), q("20%"), q("25%"), q("30%")}, 1},
-        {1119, {q("18W/0"), q("20W/1"), q("25W/2"), q("30W/3"), q("33W/4"), q("45W/5"), q("60W/6"), q("65W/7")}, 1},
-        {1126, {q("不线补"), q("60mV"), q("80mV"), q("100mV")}, 1},
-        {1127, {q("20V(Class B)"), q("12V(Class A)"), q(" 9V(Class A)")}, 1},
-        {1128, icNames, 0},
-        {1129, icNames, 0},
-        {1130, {q("0ms"), q("10ms"), q("30ms"), q("50ms")}, 3},
-        {1131, {q("不休眠"), q("200ms"), q("500ms"), q("1000ms")}, 2},
+        {charger::kOcp, {q("关闭"), q("20%"), q("25%"), q("30%")}, 1},
+        {charger::kPower,
+         {q("18W/0"), q("20W/1"), q("25W/2"), q("30W/3"), q("33W/4"), q("45W/5"), q("60W/6"), q("65W/7")},
+         1},
+        {charger::kCableCompensation, {q("不线补"), q("60mV"), q("80mV"), q("100mV")}, 1},
+        {charger::kQcClass, {q("20V(Class B)"), q("12V(Class A)"), q(" 9V(Class A)")}, 1},
+        {charger::kIcName, icNames, 0},
+        {charger::kIcNameChk, icNames, 0},
+        {charger::kDischargeTime, {q("0ms"), q("10ms"), q("30ms"), q("50ms")}, 3},
+        {charger::kPowerSave, {q("不休眠"), q("200ms"), q("500ms"), q("1000ms")}, 2},
     };
     for (const auto& l : lists) {
         cfg.setItems(controlKey(l.id), l.items);
         cfg.setCurrent(controlKey(l.id), l.entry);
     }
-    for (int id : {1065, 1120, 1121}) cfg.setChecked(controlKey(id), true);
-    for (int id : {1122, 1123}) cfg.setChecked(controlKey(id), false);
-    for (int id : {1129, 1120, 1121, 1131}) cfg.setEnabled(controlKey(id), false);
-    cfg.setVisible(controlKey(1140), false);
+    for (int id : {charger::kPrintSwitch, charger::kShortCircuit, charger::kOverVoltage})
+        cfg.setChecked(controlKey(id), true);
+    for (int id : {charger::kDApple, charger::kAcApple}) cfg.setChecked(controlKey(id), false);
+    for (int id : {charger::kIcNameChk, charger::kShortCircuit, charger::kOverVoltage, charger::kPowerSave})
+        cfg.setEnabled(controlKey(id), false);
+    cfg.setVisible(controlKey(charger::kPdoText), false);
     const std::string configList = settings_.readText("KELVOR", "ConfigList");
     if (!configList.empty()) applyConfigList(configList);
     if (settings_.readNumber("KELVOR", "EncryList") == 1) lockEncryptedControls();
@@ -322,7 +327,9 @@ void CQORVENDlg::applyConfigList(const std::string& text) {
 
 void CQORVENDlg::lockEncryptedControls() {
     PageModel& cfg = page(page::kConfigList);
-    for (int id : {1128, 1065, 1117, 1120, 1122, 1123, 1127, 1126}) cfg.setEnabled(controlKey(id), false);
+    for (int id : {charger::kIcName, charger::kPrintSwitch, charger::kOcp, charger::kShortCircuit, charger::kDApple,
+                   charger::kAcApple, charger::kQcClass, charger::kCableCompensation})
+        cfg.setEnabled(controlKey(id), false);
 }
 
 void CQORVENDlg::firstStartDefaults() {
@@ -359,16 +366,8 @@ void CQORVENDlg::restoreSettings() {
     recentEeprom = readRecent(settings_, "FileCountEEprom", "FilePathEEprom");
     recentFactory = readRecent(settings_, "FileCountInitConfig", "FilePathInitConfig");
     if (!recentHex.empty()) fillFileList(recentHex);
-    auto showList = [](PageModel& p, const QString& key, const std::vector<std::string>& list, QString& current) {
-        if (list.empty()) return;
-        const QStringList items = toQ(list);
-        p.setItems(key, items);
-        p.setDropWidth(key, dropWidthFor(items));
-        p.setCurrent(key, 0);
-        current = items.front();
-    };
-    showList(page(page::kSetting), controlKey(1094), recentEeprom, eepromPath);
-    showList(page(page::kInitConfig), controlKey(1107), recentFactory, factoryPath);
+    jobs::showSideFiles(*this, jobs::SideFile::Eeprom);
+    jobs::showSideFiles(*this, jobs::SideFile::Factory);
 
     PageModel& isp = page(page::kIsp);
     isp.setText(controlKey(1043), q(settings_.readText("KELVOR", "UIDD")));

@@ -4,14 +4,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -130,13 +131,20 @@ void Binder::connectWidget(const QString& key, QWidget* w) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         connect(button, &QAbstractButton::clicked, this, [this, key] { model_.click(key); });
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        connect(edit, &QLineEdit::textEdited, this, [this, key](const QString& text) { model_.edit(key, text); });
-        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textEdited, this, [this, key, edit](const QString& text) {
+            if (model_.hasFilter(key)) filterChange(key, edit, text);
+            else model_.edit(key, text);
+        });
+        watchSelection(key, edit, edit);
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
         connect(plain, &QPlainTextEdit::textChanged, this, [this, key, plain] {
-            if (!applying_ && !plain->isReadOnly()) model_.edit(key, plain->toPlainText());
+            if (applying_ || plain->isReadOnly()) return;
+            if (model_.hasFilter(key)) filterChange(key, plain, plain->toPlainText());
+            else model_.edit(key, plain->toPlainText());
         });
-        plain->installEventFilter(this);
+        // Keys reach the edit, the mouse and drops its viewport.
+        watchSelection(key, plain, plain);
+        watchSelection(key, plain, plain->viewport());
     } else if (auto* date = qobject_cast<QDateEdit*>(w)) {
         connect(date, &QDateEdit::dateChanged, this, [this, key](const QDate& d) {
             if (!applying_) model_.edit(key, d.toString(Qt::ISODate));
@@ -144,51 +152,68 @@ void Binder::connectWidget(const QString& key, QWidget* w) {
     }
 }
 
+namespace {
+
+std::pair<int, int> selectionOf(QWidget* w) {
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (!edit->hasSelectedText()) return {edit->cursorPosition(), edit->cursorPosition()};
+        return {edit->selectionStart(), edit->selectionEnd()};
+    }
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+        return {plain->textCursor().selectionStart(), plain->textCursor().selectionEnd()};
+    return {-1, -1};
+}
+
+void showText(QWidget* w, const QString& text, int s, int e) {
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (edit->text() != text) edit->setText(text);
+        if (s == e) edit->setCursorPosition(s);
+        else edit->setSelection(s, e - s);
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        if (plain->toPlainText() != text) plain->setPlainText(text);
+        QTextCursor c = plain->textCursor();
+        c.setPosition(std::min<int>(s, static_cast<int>(text.size())));
+        c.setPosition(std::min<int>(e, static_cast<int>(text.size())), QTextCursor::KeepAnchor);
+        plain->setTextCursor(c);
+        plain->ensureCursorVisible();
+    }
+}
+
+} // namespace
+
+void Binder::watchSelection(const QString& key, QWidget* field, QObject* source) {
+    watched_.insert(source, field);
+    source->installEventFilter(this);
+    selections_[key] = selectionOf(field);
+}
+
+// Every event that can change a filtered field's text reaches it through its widget or viewport
+// first: the selection then is where the change begins (the paste, the typed key).
 bool Binder::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && comboEdits_.contains(watched)) {
         // The list's own popup takes the focus only for a moment.
         if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) model_.leave(comboEdits_.value(watched));
         return false;
     }
-    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-    auto* w = qobject_cast<QWidget*>(watched);
-    const QString key = w ? w->objectName() : QString();
-    if (!model_.hasCharFilter(key)) return QObject::eventFilter(watched, event);
-    auto* ke = static_cast<QKeyEvent*>(event);
-    QChar ch;
-    if (ke->key() == Qt::Key_Backspace)
-        ch = QChar(8);
-    else if (!ke->text().isEmpty() && ke->text().at(0).isPrint())
-        ch = ke->text().at(0);
-    else
-        return false; // navigation and shortcuts (paste included) are not checked
+    if (QWidget* field = watched_.value(watched)) {
+        const QString key = field->objectName();
+        if (model_.hasFilter(key)) selections_[key] = selectionOf(field);
+    }
+    return QObject::eventFilter(watched, event);
+}
 
-    QString text;
-    int s = 0, e = 0;
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        text = edit->text();
-        s = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        e = edit->hasSelectedText() ? edit->selectionEnd() : s;
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-        text = plain->toPlainText();
-        s = plain->textCursor().selectionStart();
-        e = plain->textCursor().selectionEnd();
+// A filtered field has changed in the widget: typed, pasted, dropped or composed. The model's filter
+// decides what stays; the widget then shows the model's text and the filter's selection.
+void Binder::filterChange(const QString& key, QWidget* field, const QString& after) {
+    const auto [hintStart, hintEnd] = selections_.value(key, {-1, -1});
+    InputOutcome out;
+    {
+        Guard g(applying_);
+        out = model_.input(key, changeBetween(model_.text(key), after, hintStart, hintEnd));
+        showText(field, model_.text(key), out.selStart, out.selEnd);
     }
-    const CharVerdict v = model_.filterChar(key, text, s, e, ch);
-    switch (v.kind) {
-    case CharVerdict::Kind::Accept: return false;
-    case CharVerdict::Kind::Drop: return true;
-    case CharVerdict::Kind::Refuse: showBalloon(w, v.balloon); return true;
-    case CharVerdict::Kind::AcceptAs:
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            edit->insert(QString(v.replacement));
-            model_.edit(key, edit->text());
-        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-            plain->insertPlainText(QString(v.replacement));
-        }
-        return true;
-    }
-    return false;
+    selections_[key] = selectionOf(field);
+    if (!out.balloon.isEmpty()) showBalloon(field, out.balloon);
 }
 
 void Binder::showBalloon(QWidget* w, const QString& text) {

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <utility>
+
 namespace kelvor::app {
 
 class Binder : public QObject {
@@ -29,12 +31,18 @@ private:
     void seed(const QString& key, QWidget* w);
     void connectWidget(const QString& key, QWidget* w);
     void showBalloon(QWidget* w, const QString& text);
+    void watchSelection(const QString& key, QWidget* field, QObject* source);
+    void filterChange(const QString& key, QWidget* field, const QString& after);
 
     PageModel& model_;
     QPointer<QWidget> root_;
     QHash<QString, QWidget*> widgets_;
     QHash<QObject*, QString> comboEdits_; // editable lists, whose typed text is confirmed or left
     bool applying_ = false;
+    // Filtered text fields: the widget (or viewport) an event arrives at -> its field, and each
+    // field's selection as it stood before the latest event.
+    QHash<QObject*, QWidget*> watched_;
+    QHash<QString, std::pair<int, int>> selections_;
 };
 
 } // namespace kelvor::app

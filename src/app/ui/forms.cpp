@@ -1,6 +1,8 @@
 #include "app/ui/forms.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QWidget>
 
@@ -28,9 +30,17 @@ static void initKelvorResources() {
 namespace kelvor::app {
 namespace {
 
+// A list marked "chooseOnly" in its form takes its text from its entries and the chooser, never
+// from typing: its edit field is read-only, and still shows the end of a long path.
+void applyChooseOnly(QWidget* page) {
+    for (auto* combo : page->findChildren<QComboBox*>())
+        if (combo->property("chooseOnly").toBool() && combo->lineEdit()) combo->lineEdit()->setReadOnly(true);
+}
+
 template <class Form> QWidget* build(QWidget* parent) {
     auto* page = new QWidget(parent);
     Form().setupUi(page);
+    applyChooseOnly(page);
     return page;
 }
 

@@ -39,13 +39,18 @@ bool GuiPrompter::messageBox(const QString& caption, const QString& text, BoxBut
     return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
 }
 
-std::optional<QString> GuiPrompter::openFile(const QString& filter, const QString&, const QString& initialName,
-                                             const QString& initialDir) {
+std::optional<QString> GuiPrompter::openFile(const QString& filter, const QString& defaultExtension,
+                                             const QString& initialName, const QString& initialDir) {
     QString start = initialDir;
     if (!initialName.isEmpty())
         start = QFileInfo(initialName).isAbsolute() ? initialName
                                                     : QFileInfo(initialDir).absolutePath() + "/" + QFileInfo(initialName).fileName();
-    const QString chosen = QFileDialog::getOpenFileName(parent_, QString(), start, qtFileFilter(filter));
+    QFileDialog dialog(parent_, QString(), start, qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(defaultExtension); // a name typed without one
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    const QString chosen = dialog.selectedFiles().front();
     if (chosen.isEmpty() || !QFileInfo::exists(chosen)) return std::nullopt;
     return chosen;
 }

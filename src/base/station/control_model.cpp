@@ -1,6 +1,24 @@
 #include "base/station/control_model.h"
 
+#include <algorithm>
+
 namespace kelvor {
+
+namespace {
+
+// Views may report a reversed or stale selection; keep it inside the text.
+void clampSelection(const QString& text, int& s, int& e) {
+    const int len = static_cast<int>(text.size());
+    s = std::clamp(s, 0, len);
+    e = std::clamp(e, 0, len);
+    if (s > e) std::swap(s, e);
+}
+
+QString replaced(const QString& text, int s, int e, const QString& put) {
+    return text.left(s) + put + text.mid(e);
+}
+
+} // namespace
 
 PageModel::PageModel(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {}
 
@@ -99,6 +117,17 @@ void PageModel::choose(const QString& key, int index) {
 }
 
 void PageModel::edit(const QString& key, const QString& text) {
+    auto it = filters_.constFind(key);
+    if (it != filters_.constEnd()) {
+        const QString before = this->text(key);
+        const InputOutcome emptied = (*it)(before, {0, static_cast<int>(before.size()), QString()});
+        const InputOutcome typed = (*it)(emptied.text, {emptied.selStart, emptied.selEnd, text});
+        if (typed.text != before) {
+            setText(key, typed.text);
+            emit edited(key);
+        }
+        return;
+    }
     setText(key, text);
     emit edited(key);
 }
@@ -107,12 +136,79 @@ void PageModel::confirm(const QString& key) { emit confirmed(key); }
 
 void PageModel::leave(const QString& key) { emit left(key); }
 
-void PageModel::setCharFilter(const QString& key, CharFilter filter) { filters_.insert(key, std::move(filter)); }
-
-CharVerdict PageModel::filterChar(const QString& key, const QString& text, int selStart, int selEnd, QChar ch) const {
+InputOutcome PageModel::input(const QString& key, const TextInput& change) {
+    const QString before = text(key);
+    TextInput c = change;
+    clampSelection(before, c.selStart, c.selEnd);
+    InputOutcome out;
     auto it = filters_.constFind(key);
-    if (it == filters_.constEnd()) return {};
-    return (*it)(text, selStart, selEnd, ch);
+    if (it != filters_.constEnd()) {
+        out = (*it)(before, c);
+    } else {
+        out.text = replaced(before, c.selStart, c.selEnd, c.inserted);
+        out.selStart = out.selEnd = c.selStart + static_cast<int>(c.inserted.size());
+    }
+    clampSelection(out.text, out.selStart, out.selEnd);
+    if (out.text != before) {
+        setText(key, out.text);
+        emit edited(key);
+    }
+    return out;
+}
+
+void PageModel::setCharFilter(const QString& key, CharFilter filter) {
+    filters_.insert(key, [f = std::move(filter)](const QString& text, const TextInput& in) {
+        return filterByCharacter(f, text, in);
+    });
+}
+
+void PageModel::setInputFilter(const QString& key, InputFilter filter) { filters_.insert(key, std::move(filter)); }
+
+TextInput changeBetween(const QString& before, const QString& after, int hintStart, int hintEnd) {
+    const int bl = static_cast<int>(before.size());
+    const int al = static_cast<int>(after.size());
+    if (hintStart >= 0 && hintStart <= hintEnd && hintEnd <= bl) {
+        const int tail = bl - hintEnd;
+        if (al >= hintStart + tail && QStringView(after).left(hintStart) == QStringView(before).left(hintStart) &&
+            QStringView(after).right(tail) == QStringView(before).right(tail))
+            return {hintStart, hintEnd, after.mid(hintStart, al - hintStart - tail)};
+    }
+    const int limit = std::min(bl, al);
+    int head = 0;
+    while (head < limit && before[head] == after[head]) ++head;
+    int tail = 0;
+    while (tail < limit - head && before[bl - 1 - tail] == after[al - 1 - tail]) ++tail;
+    return {head, bl - tail, after.mid(head, al - tail - head)};
+}
+
+InputOutcome filterByCharacter(const CharFilter& filter, const QString& text, const TextInput& in) {
+    InputOutcome out{text, in.selStart, in.selEnd, {}};
+    clampSelection(text, out.selStart, out.selEnd);
+    using Kind = CharVerdict::Kind;
+    auto apply = [&](const QString& put) {
+        out.text = replaced(out.text, out.selStart, out.selEnd, put);
+        out.selStart = out.selEnd = out.selStart + static_cast<int>(put.size());
+    };
+    if (in.inserted.isEmpty()) {
+        if (out.selStart == out.selEnd) return out;
+        const CharVerdict v = filter(out.text, out.selStart, out.selEnd, QChar(8));
+        if (v.kind == Kind::Accept || v.kind == Kind::AcceptAs) apply(QString());
+        else if (v.kind == Kind::Refuse) out.balloon = v.balloon;
+        return out;
+    }
+    for (const QChar ch : in.inserted) {
+        if (ch == QChar(8)) continue;
+        const CharVerdict v = filter(out.text, out.selStart, out.selEnd, ch);
+        switch (v.kind) {
+        case Kind::Accept: apply(QString(ch)); break;
+        case Kind::AcceptAs: apply(QString(v.replacement)); break;
+        case Kind::Drop: break;
+        case Kind::Refuse:
+            if (out.balloon.isEmpty()) out.balloon = v.balloon;
+            break;
+        }
+    }
+    return out;
 }
 
 } // namespace kelvor

@@ -32,6 +32,33 @@ struct CharVerdict {
 // (current text, selection start, selection end, typed character) -> verdict
 using CharFilter = std::function<CharVerdict(const QString&, int, int, QChar)>;
 
+// One change of a text field as the operator makes it, whatever the way (a key, a paste, a drop,
+// Enter, an input method, a script): the selection [selStart, selEnd) of the current text is
+// replaced by `inserted`; an empty `inserted` is a deletion.
+struct TextInput {
+    int selStart = 0;
+    int selEnd = 0;
+    QString inserted;
+};
+// The field after its filter has seen the change.
+struct InputOutcome {
+    QString text;
+    int selStart = 0; // the selection afterwards; equal ends are a caret
+    int selEnd = 0;
+    QString balloon;  // a refusal's balloon tip (title "提示"), empty when none
+};
+// (current text, change) -> outcome
+using InputFilter = std::function<InputOutcome(const QString&, const TextInput&)>;
+
+// The change that turns `before` into `after`. A hint selection that explains the change exactly
+// is taken as it is; otherwise the smallest differing span is.
+TextInput changeBetween(const QString& before, const QString& after, int hintStart = -1, int hintEnd = -1);
+// A character filter over a whole change: each inserted character in turn, as if typed where the
+// caret then stands (the first one with the selection); a deletion is asked as one backspace. A
+// backspace inside inserted text is a key, not text, and never gets in. The balloon is the first
+// refusal's.
+InputOutcome filterByCharacter(const CharFilter& filter, const QString& text, const TextInput& in);
+
 inline QString controlKey(int id) { return QStringLiteral("c%1").arg(id); }
 
 class PageModel : public QObject {
@@ -71,15 +98,21 @@ public:
     // A check box set by the operator: stores the new state, then reports the click.
     void check(const QString& key, bool on);
     void choose(const QString& key, int index);
+    // A whole new text, from a program or a view that only knows the result: a field with a filter
+    // takes it as if the operator emptied the field and typed the text, through input().
     void edit(const QString& key, const QString& text);
     // An edit field's text confirmed with Enter; an edit field left (focus lost) without that.
     void confirm(const QString& key);
     void leave(const QString& key);
+    // The operator changes a text field. Every way text gets into a field comes here, so a field's
+    // filter sees typed, pasted, dropped and scripted text alike; the outcome becomes the field's
+    // text, and views show its text and selection.
+    InputOutcome input(const QString& key, const TextInput& change);
 
+    // A field's filter: a character rule (each character as typed) or a rule over the whole change.
     void setCharFilter(const QString& key, CharFilter filter);
-    // Views ask before inserting a typed character; no filter accepts everything.
-    CharVerdict filterChar(const QString& key, const QString& text, int selStart, int selEnd, QChar ch) const;
-    bool hasCharFilter(const QString& key) const { return filters_.contains(key); }
+    void setInputFilter(const QString& key, InputFilter filter);
+    bool hasFilter(const QString& key) const { return filters_.contains(key); }
 
     QStringList keys() const { return controls_.keys(); }
 
@@ -97,7 +130,7 @@ private:
 
     QString name_;
     QHash<QString, ControlState> controls_;
-    QHash<QString, CharFilter> filters_;
+    QHash<QString, InputFilter> filters_;
     bool pageVisible_ = false;
 };
 

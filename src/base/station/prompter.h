@@ -39,9 +39,10 @@ public:
         boxes.push_back({caption, text});
         return answerYes;
     }
-    std::optional<QString> openFile(const QString& filter, const QString&, const QString& initialName,
+    std::optional<QString> openFile(const QString& filter, const QString& defaultExtension, const QString& initialName,
                                     const QString& initialDir) override {
         lastFilter = filter;
+        lastDefaultExtension = defaultExtension;
         lastInitialName = initialName;
         lastInitialDir = initialDir;
         if (files.empty()) return std::nullopt;
@@ -56,7 +57,7 @@ public:
     std::vector<Box> boxes;
     bool answerYes = true;
     std::deque<QString> files;
-    QString lastFilter, lastInitialName, lastInitialDir;
+    QString lastFilter, lastDefaultExtension, lastInitialName, lastInitialDir;
     std::vector<Sound> sounds;
     int aboutShown = 0;
     QStringList documents;

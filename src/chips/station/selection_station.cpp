@@ -1,6 +1,7 @@
 // Selecting a chip model: one procedure for every catalog row.
 #include "app/station/controller.h"
 #include "chips/selection.h"
+#include "jobs/page_controls.h"
 
 namespace kelvor {
 namespace {
@@ -67,17 +68,17 @@ void CQORVENDlg::selectModel(const chips::ModelRow& row) {
     // 7. EEPROM option of the settings page.
     switch (row.eeprom) {
     case chips::EepromOption::Option: {
-        set.setEnabled(controlKey(1065), true);
-        const bool on = set.isChecked(controlKey(1065));
-        set.setEnabled(controlKey(1094), on);
-        set.setEnabled(controlKey(1030), on);
+        set.setEnabled(controlKey(settings::kEepromProgramming), true);
+        const bool on = set.isChecked(controlKey(settings::kEepromProgramming));
+        set.setEnabled(controlKey(settings::kEepromFiles), on);
+        set.setEnabled(controlKey(settings::kEepromChooser), on);
         break;
     }
     case chips::EepromOption::Off:
-        set.setEnabled(controlKey(1094), false);
-        set.setEnabled(controlKey(1030), false);
-        set.setChecked(controlKey(1065), false);
-        set.setEnabled(controlKey(1065), false);
+        set.setEnabled(controlKey(settings::kEepromFiles), false);
+        set.setEnabled(controlKey(settings::kEepromChooser), false);
+        set.setChecked(controlKey(settings::kEepromProgramming), false);
+        set.setEnabled(controlKey(settings::kEepromProgramming), false);
         break;
     case chips::EepromOption::Untouched: break;
     }
@@ -85,24 +86,24 @@ void CQORVENDlg::selectModel(const chips::ModelRow& row) {
     // 8. Pin list.
     if (row.pins != chips::PinList::None) {
         if (row.model == "EP39F01") {
-            set.setChecked(controlKey(1068), false);
-            set.setEnabled(controlKey(1068), false);
+            set.setChecked(controlKey(settings::kSelect32M), false);
+            set.setEnabled(controlKey(settings::kSelect32M), false);
         }
         const auto pins = chips::pinNames(row.pins);
         QStringList items;
         for (auto p : pins) items << q(p);
-        set.setItems(controlKey(1093), items);
+        set.setItems(controlKey(settings::kClockPin), items);
         if (row.pins == chips::PinList::Pins18) {
             const std::string stored = settings_.readText("KELVOR", "PWM_OUTPUT");
             const int entry = chips::pwmOutputEntry(pins, QString::fromStdString(stored).toUpper().toStdString());
             if (entry >= 0) {
-                set.setCurrent(controlKey(1093), entry);
+                set.setCurrent(controlKey(settings::kClockPin), entry);
             } else {
-                set.setCurrent(controlKey(1093), 16);
+                set.setCurrent(controlKey(settings::kClockPin), 16);
                 settings_.writeText("KELVOR", "PWM_OUTPUT", "PC4");
             }
         } else {
-            set.setCurrent(controlKey(1093), 0);
+            set.setCurrent(controlKey(settings::kClockPin), 0);
         }
     }
 

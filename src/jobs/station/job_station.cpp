@@ -6,6 +6,7 @@
 #include "image/image_check.h"
 #include "jobs/field_rules.h"
 #include "jobs/job.h"
+#include "jobs/page_controls.h"
 
 namespace kelvor::jobs {
 namespace {
@@ -19,19 +20,19 @@ struct Target {
 };
 
 const Target kChargerControls[] = {
-    {1128, &ChargerSelections::icName},
-    {1129, &ChargerSelections::icNameChk},
-    {1065, nullptr, &ChargerSelections::printSwitch},
-    {1117, &ChargerSelections::ocp},
-    {1130, &ChargerSelections::dischargeTime},
-    {1119, &ChargerSelections::power},
-    {1120, nullptr, &ChargerSelections::shortCircuit},
-    {1121, nullptr, &ChargerSelections::overVoltage},
-    {1122, nullptr, &ChargerSelections::dApple},
-    {1123, nullptr, &ChargerSelections::acApple},
-    {1127, &ChargerSelections::qcClass},
-    {1126, &ChargerSelections::cableCompensation},
-    {1131, &ChargerSelections::powerSave},
+    {charger::kIcName, &ChargerSelections::icName},
+    {charger::kIcNameChk, &ChargerSelections::icNameChk},
+    {charger::kPrintSwitch, nullptr, &ChargerSelections::printSwitch},
+    {charger::kOcp, &ChargerSelections::ocp},
+    {charger::kDischargeTime, &ChargerSelections::dischargeTime},
+    {charger::kPower, &ChargerSelections::power},
+    {charger::kShortCircuit, nullptr, &ChargerSelections::shortCircuit},
+    {charger::kOverVoltage, nullptr, &ChargerSelections::overVoltage},
+    {charger::kDApple, nullptr, &ChargerSelections::dApple},
+    {charger::kAcApple, nullptr, &ChargerSelections::acApple},
+    {charger::kQcClass, &ChargerSelections::qcClass},
+    {charger::kCableCompensation, &ChargerSelections::cableCompensation},
+    {charger::kPowerSave, &ChargerSelections::powerSave},
 };
 
 // The widget layer asks these adapters; the rules themselves are the job's.
@@ -59,6 +60,17 @@ CharFilter myEditFilter(int id) {
     };
 }
 
+// The digit rule judges the text after the change, so a paste is judged as a whole.
+InputFilter digitFilter() {
+    return [](const QString& before, const TextInput& in) {
+        const QString after = before.left(in.selStart) + in.inserted + before.mid(in.selEnd);
+        if (auto cut = digitRule(after.toStdU16String(), in.selStart))
+            return InputOutcome{QString::fromStdU16String(cut->text), cut->caret, cut->caret, {}};
+        const int caret = in.selStart + static_cast<int>(in.inserted.size());
+        return InputOutcome{after, caret, caret, {}};
+    };
+}
+
 } // namespace
 
 ChargerSelections chargerSelections(const PageModel& cfg) {
@@ -67,8 +79,8 @@ ChargerSelections chargerSelections(const PageModel& cfg) {
         if (t.list) s.*t.list = cfg.current(controlKey(t.id));
         else s.*t.box = cfg.isChecked(controlKey(t.id));
     }
-    s.customPdo = cfg.isChecked(controlKey(1139));
-    s.pdoText = u8(cfg.text(controlKey(1140)));
+    s.customPdo = cfg.isChecked(controlKey(charger::kCustomPdo));
+    s.pdoText = u8(cfg.text(controlKey(charger::kPdoText)));
     return s;
 }
 
@@ -89,24 +101,24 @@ JobInputs readJobInputs(CQORVENDlg& st) {
     in.voltageText = u8(isp.text(controlKey(1032)));
     in.frequencyIndex = isp.current(controlKey(1045));
     in.autoVoltage = isp.isChecked(controlKey(1065));
-    in.firmwareIndex = set.current(controlKey(1060));
-    in.calSlosc = set.isChecked(controlKey(1061));
-    in.calEeprom = set.isChecked(controlKey(1062));
-    in.calOp = set.isChecked(controlKey(1063));
-    in.eepromVoltageText = u8(set.text(controlKey(1064)));
-    in.clockIndex = set.current(controlKey(1092));
-    in.clockPinText = u8(set.currentText(controlKey(1093)));
-    in.eepromProgramming = set.isChecked(controlKey(1065));
+    in.firmwareIndex = set.current(controlKey(settings::kFirmwareKind));
+    in.calSlosc = set.isChecked(controlKey(settings::kCalSlosc));
+    in.calEeprom = set.isChecked(controlKey(settings::kCalEeprom));
+    in.calOp = set.isChecked(controlKey(settings::kCalOp));
+    in.eepromVoltageText = u8(set.text(controlKey(settings::kEepromVoltage)));
+    in.clockIndex = set.current(controlKey(settings::kClock));
+    in.clockPinText = u8(set.currentText(controlKey(settings::kClockPin)));
+    in.eepromProgramming = set.isChecked(controlKey(settings::kEepromProgramming));
     in.eepromPath = u8(st.eepromPath);
-    in.select32M = set.isChecked(controlKey(1068));
-    in.fastClock = set.isChecked(controlKey(1069));
-    in.factoryData = init.isChecked(controlKey(1065));
+    in.select32M = set.isChecked(controlKey(settings::kSelect32M));
+    in.fastClock = set.isChecked(controlKey(settings::kFastClock));
+    in.factoryData = init.isChecked(controlKey(factory::kFactoryData));
     in.factoryPath = u8(st.factoryPath);
-    in.factoryListText = u8(init.text(controlKey(1107)));
-    in.eraseFull = init.isChecked(controlKey(1109));
-    in.eraseSectors = init.isChecked(controlKey(1110));
-    in.eraseNone = init.isChecked(controlKey(1111));
-    in.startAddressText = u8(init.text(controlKey(1113)));
+    in.factoryListText = u8(init.currentText(controlKey(factory::kFactoryFiles)));
+    in.eraseFull = init.isChecked(controlKey(factory::kEraseFull));
+    in.eraseSectors = init.isChecked(controlKey(factory::kEraseSectors));
+    in.eraseNone = init.isChecked(controlKey(factory::kEraseNone));
+    in.startAddressText = u8(init.text(controlKey(factory::kStartAddress)));
     in.charger = chargerSelections(st.page(page::kConfigList));
     return in;
 }
@@ -121,30 +133,29 @@ void showJobInputs(CQORVENDlg& st, const JobInputs& in) {
     isp.setChecked(controlKey(1065), in.autoVoltage);
     isp.setText(controlKey(1032), q(in.voltageText));
     isp.setCurrent(controlKey(1045), in.frequencyIndex);
-    set.setCurrent(controlKey(1060), in.firmwareIndex);
-    set.setChecked(controlKey(1061), in.calSlosc);
-    set.setChecked(controlKey(1062), in.calEeprom);
-    set.setChecked(controlKey(1063), in.calOp);
-    set.setText(controlKey(1064), q(in.eepromVoltageText));
-    set.setCurrent(controlKey(1092), in.clockIndex);
-    const int pin = static_cast<int>(set.items(controlKey(1093)).indexOf(q(in.clockPinText)));
-    if (pin >= 0) set.setCurrent(controlKey(1093), pin);
-    set.setChecked(controlKey(1065), in.eepromProgramming);
-    st.eepromPath = q(in.eepromPath);
-    set.setChecked(controlKey(1068), in.select32M);
-    set.setChecked(controlKey(1069), in.fastClock);
-    init.setChecked(controlKey(1065), in.factoryData);
-    st.factoryPath = q(in.factoryPath);
-    init.setText(controlKey(1107), q(in.factoryListText));
-    init.setChecked(controlKey(1109), in.eraseFull);
-    init.setChecked(controlKey(1110), in.eraseSectors);
-    init.setChecked(controlKey(1111), in.eraseNone);
-    init.setText(controlKey(1113), q(in.startAddressText));
+    set.setCurrent(controlKey(settings::kFirmwareKind), in.firmwareIndex);
+    set.setChecked(controlKey(settings::kCalSlosc), in.calSlosc);
+    set.setChecked(controlKey(settings::kCalEeprom), in.calEeprom);
+    set.setChecked(controlKey(settings::kCalOp), in.calOp);
+    set.edit(controlKey(settings::kEepromVoltage), q(in.eepromVoltageText));
+    set.setCurrent(controlKey(settings::kClock), in.clockIndex);
+    const int pin = static_cast<int>(set.items(controlKey(settings::kClockPin)).indexOf(q(in.clockPinText)));
+    if (pin >= 0) set.setCurrent(controlKey(settings::kClockPin), pin);
+    set.setChecked(controlKey(settings::kEepromProgramming), in.eepromProgramming);
+    showSideFile(st, SideFile::Eeprom, in.eepromPath);
+    set.setChecked(controlKey(settings::kSelect32M), in.select32M);
+    set.setChecked(controlKey(settings::kFastClock), in.fastClock);
+    init.setChecked(controlKey(factory::kFactoryData), in.factoryData);
+    showSideFile(st, SideFile::Factory, in.factoryListText.empty() ? std::string() : in.factoryPath);
+    init.setChecked(controlKey(factory::kEraseFull), in.eraseFull);
+    init.setChecked(controlKey(factory::kEraseSectors), in.eraseSectors);
+    init.setChecked(controlKey(factory::kEraseNone), in.eraseNone);
+    init.setText(controlKey(factory::kStartAddress), q(in.startAddressText));
     PageModel& cfg = st.page(page::kConfigList);
     showChargerSelections(cfg, in.charger);
-    cfg.setChecked(controlKey(1139), in.charger.customPdo);
-    cfg.setVisible(controlKey(1140), in.charger.customPdo);
-    cfg.setText(controlKey(1140), q(in.charger.pdoText));
+    cfg.setChecked(controlKey(charger::kCustomPdo), in.charger.customPdo);
+    cfg.setVisible(controlKey(charger::kPdoText), in.charger.customPdo);
+    cfg.edit(controlKey(charger::kPdoText), q(in.charger.pdoText));
 }
 
 } // namespace kelvor::jobs
@@ -222,16 +233,21 @@ void CQORVENDlg::connectJobPages() {
     });
 
     PageModel& cfg = page(page::kConfigList);
-    cfg.setCharFilter(controlKey(1140), jobs::myEditFilter(jobs::kFieldCustomPdo));
+    cfg.setCharFilter(controlKey(charger::kPdoText), jobs::myEditFilter(charger::kPdoText));
     connect(&cfg, &PageModel::chosen, this, [&cfg](const QString& key, int index) {
-        if (key == controlKey(1128)) cfg.setCurrent(controlKey(1129), index);
+        if (key == controlKey(charger::kIcName)) cfg.setCurrent(controlKey(charger::kIcNameChk), index);
     });
     connect(&cfg, &PageModel::clicked, this, [&cfg](const QString& key) {
-        if (key != controlKey(1139)) return;
+        if (key != controlKey(charger::kCustomPdo)) return;
         const bool on = cfg.isChecked(key);
-        cfg.setVisible(controlKey(1140), on);
-        if (!on) cfg.setText(controlKey(1140), QString());
+        cfg.setVisible(controlKey(charger::kPdoText), on);
+        if (!on) cfg.setText(controlKey(charger::kPdoText), QString());
     });
+
+    PageModel& set = page(page::kSetting);
+    set.setInputFilter(controlKey(settings::kEepromVoltage), jobs::digitFilter());
+    set.setInputFilter(controlKey(settings::kSequence), jobs::digitFilter());
+    jobs::connectOptionPages(*this);
 
     PageModel& qc = page(page::kQcConfig);
     qc.setCharFilter(controlKey(1079), jobs::myEditFilter(jobs::kFieldCheckCode));

@@ -1,12 +1,17 @@
 #include "app/ui/binder.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -89,4 +94,60 @@ TEST(Binder, CharacterFiltersDecideEachKey) {
     EXPECT_EQ(model.text("c1043"), "1A2");
     QTest::keyClick(f.edit, Qt::Key_Backspace);
     EXPECT_EQ(f.edit->text(), "1A");
+}
+
+// Regression: a paste, a line break or a drop went round the character filter.
+TEST(Binder, PastedDroppedAndEnteredTextPassesTheFilter) {
+    QWidget root;
+    auto* line = new QLineEdit(&root);
+    line->setObjectName("c1043");
+    auto* plain = new QPlainTextEdit(&root);
+    plain->setObjectName("c1140");
+    new QVBoxLayout(&root);
+    root.layout()->addWidget(line);
+    root.layout()->addWidget(plain);
+    PageModel model("page");
+    // Digits as typed, a-f upper-cased, everything else refused.
+    const CharFilter hex = [](const QString&, int, int, QChar ch) {
+        if (ch == QChar(8) || ch.isDigit()) return CharVerdict{};
+        if (ch >= 'a' && ch <= 'f') return CharVerdict{CharVerdict::Kind::AcceptAs, ch.toUpper(), {}};
+        return CharVerdict{CharVerdict::Kind::Refuse, {}, "no"};
+    };
+    model.setCharFilter("c1043", hex);
+    model.setCharFilter("c1140", hex);
+    app::Binder binder(model, &root);
+    root.show();
+
+    QGuiApplication::clipboard()->setText("1ax2");
+    line->setFocus();
+    QTest::keySequence(line, QKeySequence::Paste);
+    EXPECT_EQ(line->text(), "1A2");
+    line->setCursorPosition(1);
+    line->insert("b9z"); // the context menu's paste takes this road
+    EXPECT_EQ(line->text(), "1B9A2");
+    EXPECT_EQ(line->cursorPosition(), 3);
+    EXPECT_EQ(model.text("c1043"), "1B9A2");
+
+    plain->setFocus();
+    QTest::keyClicks(plain, "12");
+    QTest::keyClick(plain, Qt::Key_Return);
+    QTest::keyClick(plain, Qt::Key_Tab);
+    EXPECT_EQ(plain->toPlainText(), "12");
+    QGuiApplication::clipboard()->setText("3\r\n4");
+    QTest::keySequence(plain, QKeySequence::Paste);
+    EXPECT_EQ(plain->toPlainText(), "1234");
+    auto* mime = new QMimeData;
+    mime->setText("5z c");
+    QTextCursor end(plain->document());
+    end.movePosition(QTextCursor::End);
+    const QPoint at = plain->cursorRect(end).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(plain->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(plain->viewport(), &move);
+    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(plain->viewport(), &drop);
+    EXPECT_EQ(plain->toPlainText(), "12345C");
+    EXPECT_EQ(model.text("c1140"), plain->toPlainText());
+    delete mime;
 }

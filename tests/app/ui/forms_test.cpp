@@ -151,11 +151,11 @@ const std::vector<Form> kPages = {
       {"c1068", "QCheckBox", "选择32M主频"},
       {"c1069", "QCheckBox", "校准主频(13.56)"},
       {"c1065", "QCheckBox", "EEPROM烧录"},
-      {"c1094", "QComboBox", nullptr, Editable},
+      {"c1094", "QComboBox", nullptr, Editable | ReadOnly}, // chosen, never typed
       {"c1030", "QPushButton", "..."}}},
     {"CInitConfig",
      {{"c1065", "QCheckBox", "出厂信息"},
-      {"c1107", "QComboBox", nullptr, Editable},
+      {"c1107", "QComboBox", nullptr, Editable | ReadOnly},
       {"c1030", "QPushButton", "..."},
       {"c1113", "QLineEdit", "1F00", ReadOnly},
       {"grpErase", "QGroupBox", "擦除配置"},
@@ -202,6 +202,9 @@ void expectControls(const QWidget& root, const std::vector<Control>& controls) {
         }
         if (auto* combo = qobject_cast<const QComboBox*>(w)) {
             EXPECT_EQ(combo->isEditable(), (c.flags & Editable) != 0);
+            if (combo->lineEdit()) {
+                EXPECT_EQ(combo->lineEdit()->isReadOnly(), (c.flags & ReadOnly) != 0);
+            }
             EXPECT_EQ(combo->count(), 0) << "the station fills the lists";
         }
         if (auto* edit = qobject_cast<const QLineEdit*>(w)) {

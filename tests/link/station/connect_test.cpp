@@ -4,7 +4,7 @@
 #include "link/station/transfer.h"
 #include "link/station/udev_monitor.h"
 #include "support/image_fixtures.h"
-#include "support/station_fixture.h"
+#include "support/link_fixture.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -17,30 +17,10 @@
 
 using namespace kelvor;
 using namespace kelvor::link;
+using kelvor::test::LinkFixture;
 using kelvor::test::StationFixture;
 
 namespace {
-
-struct LinkFixture {
-    explicit LinkFixture(sim::SimOptions options = {}) {
-        options.timing = 0;
-        sim = std::make_shared<sim::SimulatedProgrammer>(options);
-        link = std::make_unique<Link>(f.station(), sim, nullptr);
-        f.station().setLinkHooks(link.get());
-    }
-    ~LinkFixture() {
-        link.reset();
-    }
-    bool runUntil(const std::function<bool()>& done, int ms = 3000) {
-        return kelvor::test::processEventsUntil(done, ms);
-    }
-    QString pane() const { return f.station().logPane().text(); }
-    bool paneHas(const char* text) const { return pane().contains(QString::fromUtf8(text)); }
-
-    mutable StationFixture f;
-    std::shared_ptr<sim::SimulatedProgrammer> sim;
-    std::unique_ptr<Link> link;
-};
 
 sim::SimOptions withFaults(std::initializer_list<sim::Fault> faults) {
     sim::SimOptions o;
