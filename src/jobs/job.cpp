@@ -43,12 +43,17 @@ void copyWords(std::uint8_t* dst, const std::uint8_t* src, int bytes, bool mask1
 
 // EEPROM and factory data go ahead of the chip image. Each file is loaded into programArea (the
 // image check refills it afterwards) and captured at once into its own request.
-void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const JobContext& ctx,
+// False when side data the operator asked for cannot be sent (no file, unreadable, empty, too long):
+// the chip must then not be burnt without it.
+bool prepareSideTransfers(const JobFamily& family, const JobInputs& in, const JobContext& ctx,
                           ImageBuffers& buffers, Reporter& reporter, JobResult& r) {
-    if (family.eepromSide && in.eepromProgramming &&
-        image::loadRawImage(in.eepromPath, buffers, reporter, image::RawCaller::Eeprom)) {
-        if (buffers.rawLength == 0) {
+    bool usable = true;
+    if (family.eepromSide && in.eepromProgramming) {
+        if (!image::loadRawImage(in.eepromPath, buffers, reporter, image::RawCaller::Eeprom)) {
+            usable = false;
+        } else if (buffers.rawLength == 0) {
             reporter.eventLog(kEmptyEepromFile);
+            usable = false;
         } else if (ctx.linkOpen) {
             TransferRequest t;
             t.variant = TransferVariant::Eeprom;
@@ -59,13 +64,16 @@ void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const Jo
             reporter.eventLog(kLinkClosed);
         }
     }
-    if (family.factorySide && in.factoryData && !in.factoryListText.empty() &&
-        image::loadRawImage(in.factoryPath, buffers, reporter)) {
-        if (buffers.rawLength == 0) {
+    if (family.factorySide && in.factoryData && !in.factoryListText.empty()) {
+        if (!image::loadRawImage(in.factoryPath, buffers, reporter)) {
+            usable = false;
+        } else if (buffers.rawLength == 0) {
             reporter.eventLog(kEmptyFactoryFile);
+            usable = false;
         } else if (buffers.rawLength > kUserDataMaxBytes) {
             // The user-data transfer carries one 256-byte block; a longer file would overrun it.
             reporter.eventLog(strfmt("出厂信息文件长度%d字节,超过256字节,不发送!", buffers.rawLength));
+            usable = false;
         } else if (ctx.linkOpen) {
             TransferRequest t;
             t.variant = TransferVariant::UserData;
@@ -76,6 +84,7 @@ void prepareSideTransfers(const JobFamily& family, const JobInputs& in, const Jo
             reporter.eventLog(kLinkClosed);
         }
     }
+    return usable;
 }
 
 // UID, voltage and frequency: stored as typed, then checked. UIDD, UIDS and VOL are written before
@@ -273,7 +282,12 @@ JobResult startProgrammingJob(const JobInputs& inputs, const JobContext& ctx, im
     r.variant = family.transfer;
 
     storeConfigList(inputs.charger, settings);
-    prepareSideTransfers(family, inputs, ctx, state.buffers, reporter, r);
+    if (!prepareSideTransfers(family, inputs, ctx, state.buffers, reporter, r)) {
+        reporter.eventLog(kSideDataRefused);
+        r.transfers.clear();
+        r.code = kJobSideDataRefused;
+        return r;
+    }
     r.progressByReport = true;
     reporter.windowLog(kJobSeparator);
 

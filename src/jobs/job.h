@@ -33,6 +33,7 @@ enum JobCode : int {
     kJobPagedLengthRefused = -4, // paged program part not in whole 8192-byte pages
     kJobRawLengthRefused = -5,   // raw image longer than transferImage or negative
     kJobNoModel = -6,
+    kJobSideDataRefused = -7, // EEPROM or factory data asked for but not sendable: nothing is sent
 };
 
 // One transfer to run. Each owns its bytes, so no transfer shares a buffer with another one or
@@ -74,6 +75,7 @@ inline constexpr int kUserDataMaxBytes = 256;
 // An empty side file would start a transfer that carries nothing; it is refused before any sending.
 inline constexpr std::string_view kEmptyEepromFile = "EEPROM文件长度为0字节,不发送!";
 inline constexpr std::string_view kEmptyFactoryFile = "出厂信息文件长度为0字节,不发送!";
+inline constexpr std::string_view kSideDataRefused = "EEPROM或出厂信息数据不能发送,本次不烧录!";
 
 JobResult startProgrammingJob(const JobInputs& inputs, const JobContext& context, image::ImageState& state,
                               Settings& settings, Reporter& reporter);

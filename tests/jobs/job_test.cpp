@@ -371,27 +371,38 @@ TEST_F(SideTransfers, SelectedByFamilyBoxesAndLink) {
     }
 }
 
-TEST_F(SideTransfers, OversizedFactoryFileIsRefusedAndTheChipJobGoesOn) {
-    linkOpen = true;
-    select("EP39F06", false, true, 300);
-    const JobResult r = run("EP39F06");
-    ASSERT_EQ(r.code, kJobPrepared);
-    EXPECT_EQ(variants(r), std::vector<TransferVariant>{TransferVariant::Plain});
-    EXPECT_TRUE(logged("出厂信息文件长度300字节,超过256字节,不发送!"));
-
+// Side data the operator asked for but that cannot be sent refuses the whole run: an OTP chip burnt
+// without its EEPROM or factory data cannot be mended later.
+TEST_F(SideTransfers, UnusableSideFileRefusesTheRunAndSendsNothing) {
+    const struct {
+        const char* model;
+        bool eepromBox, factoryBox;
+        int factoryBytes;
+        bool emptyEeprom, noEepromPath;
+        const char* line;
+    } rows[] = {
+        {"EP39F06", false, true, 300, false, false, "出厂信息文件长度300字节,超过256字节,不发送!"},
+        {"EP39F06", false, true, 0, false, false, "出厂信息文件长度为0字节,不发送!"},
+        {"EP39F02", true, false, 16, true, false, "EEPROM文件长度为0字节,不发送!"},
+        {"EP39F02", true, false, 16, false, true, "EEPROM文件为空!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        reporter.entries.clear();
+        linkOpen = true;
+        if (row.emptyEeprom) eeprom.clear();
+        select(row.model, row.eepromBox, row.factoryBox, row.factoryBytes);
+        if (row.noEepromPath) in.eepromPath.clear();
+        const JobResult r = run(row.model);
+        EXPECT_EQ(r.code, kJobSideDataRefused);
+        EXPECT_TRUE(r.transfers.empty());
+        EXPECT_TRUE(logged(row.line));
+        EXPECT_TRUE(logged("EEPROM或出厂信息数据不能发送,本次不烧录!"));
+        eeprom = std::string(40, '\x5A');
+    }
     reporter.entries.clear();
     select("EP39F06", false, true, 256);
     EXPECT_EQ(run("EP39F06").transfers.front().length(), 256);
-}
-
-TEST_F(SideTransfers, EmptyEepromPathIsReportedAndSkipped) {
-    linkOpen = true;
-    select("EP39F02", true, false);
-    in.eepromPath.clear();
-    const JobResult r = run("EP39F02");
-    ASSERT_EQ(r.code, kJobPrepared);
-    EXPECT_EQ(variants(r), std::vector<TransferVariant>{TransferVariant::Plain});
-    EXPECT_TRUE(logged("EEPROM文件为空!"));
 }
 
 TEST_F(SideTransfers, StayQueuedWhenTheChipJobStops) {

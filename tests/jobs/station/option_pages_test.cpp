@@ -349,7 +349,7 @@ TEST_F(OptionPages, SideDataGoesOnlyWhereTheBoxesFamilyAndListSayAndIsReadAtEach
     EXPECT_EQ(bytesOf(sentOf(V::Eeprom)), "changed");
 }
 
-TEST_F(OptionPages, EmptySideFilesAreRefusedWithALineAndNothingOfThemIsSent) {
+TEST_F(OptionPages, EmptySideFilesRefuseTheRunWithALineAndNothingIsSent) {
     const std::string ee = file("empty-ee.bin", "");
     const std::string fac = file("empty-factory.bin", "");
     start("[OpenFile]\nFileCountEEprom=1\nFilePathEEprom=" + ee + "?\nFileCountInitConfig=1\n"
@@ -357,10 +357,13 @@ TEST_F(OptionPages, EmptySideFilesAreRefusedWithALineAndNothingOfThemIsSent) {
     f.station().selectModel(*chips::findModel("EP39F02"));
     set().check(key(settings::kEepromProgramming), true);
     init().check(key(factory::kFactoryData), true);
-    burn();
-    EXPECT_EQ(variants(), std::vector<jobs::TransferVariant>{jobs::TransferVariant::Plain});
+    f.station().imagePath = QString::fromStdString(file("image.hex", link::sim::test::imageHex()));
+    f.page(page::kIsp).click(key(1042));
+    EXPECT_EQ(f.station().lastJobCode, jobs::kJobSideDataRefused);
+    EXPECT_TRUE(sent.empty());
     EXPECT_TRUE(f.paneText().contains("EEPROM文件长度为0字节,不发送!"));
     EXPECT_TRUE(f.paneText().contains("出厂信息文件长度为0字节,不发送!"));
+    EXPECT_TRUE(f.paneText().contains("EEPROM或出厂信息数据不能发送,本次不烧录!"));
 }
 
 } // namespace
