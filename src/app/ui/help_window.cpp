@@ -21,7 +21,7 @@ HelpWindow::HelpWindow(const QString& markdown, QWidget* parent) : QWidget(paren
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(QStringLiteral("帮助 - KEL-VOR"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
-    resize(820, 680);
+    resize(1000, 720);
 
     find_ = new QLineEdit(this);
     find_->setObjectName(QStringLiteral("helpFind"));
