@@ -1,8 +1,22 @@
 #include "support/station_fixture.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <sstream>
 
 namespace kelvor::test {
+
+bool runUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return done();
+}
 
 StationFixture::StationFixture() {
     StationEnvironment env;

@@ -5,10 +5,14 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace kelvor::test {
+
+// Runs the event loop until `done` or `ms` have passed; returns `done()`.
+bool runUntil(const std::function<bool()>& done, int ms = 3000);
 
 class StationFixture {
 public:

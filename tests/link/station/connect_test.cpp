@@ -32,15 +32,7 @@ struct LinkFixture {
     ~LinkFixture() {
         link.reset();
     }
-    bool runUntil(const std::function<bool()>& done, int ms = 3000) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-        return done();
-    }
+    bool runUntil(const std::function<bool()>& done, int ms = 3000) { return test::runUntil(done, ms); }
     QString pane() const { return f.station().logPane().text(); }
     bool paneHas(const char* text) const { return pane().contains(QString::fromUtf8(text)); }
 

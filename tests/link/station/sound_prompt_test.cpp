@@ -6,8 +6,6 @@
 #include "support/station_fixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <fstream>
 #include <optional>
@@ -17,16 +15,6 @@
 using namespace kelvor;
 
 namespace {
-
-bool runUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 struct Burn {
     std::optional<bool> verdict;
@@ -42,7 +30,7 @@ Burn burnOnce(std::initializer_list<link::sim::Fault> faults, bool soundPrompt) 
     link::Link l(f.station(), sim, nullptr);
     f.station().setLinkHooks(&l);
     f.start();
-    runUntil([&] { return l.detectAnswers > 0; }, 3000);
+    test::runUntil([&] { return l.detectAnswers > 0; }, 3000);
     if (soundPrompt) f.station().menuCommand(cmd::kSoundPrompt);
     f.station().selectModel(*chips::findModel("EP2706"));
     const std::string image = f.path("demo.hex");
@@ -52,7 +40,7 @@ Burn burnOnce(std::initializer_list<link::sim::Fault> faults, bool soundPrompt) 
     Burn b;
     QObject::connect(&l, &link::Link::verdict, [&](bool p) { b.verdict = p; });
     f.page(page::kIsp).click(controlKey(1042));
-    runUntil([&] { return b.verdict.has_value() && !l.transfers().busy(); }, 10000);
+    test::runUntil([&] { return b.verdict.has_value() && !l.transfers().busy(); }, 10000);
     QCoreApplication::processEvents();
     b.sounds = f.prompter.sounds;
     return b;
