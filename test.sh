@@ -13,3 +13,10 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 if [ -z "${KELVOR_NO_FUZZ:-}" ] && command -v clang++ >/dev/null && [ -x fuzz/run.sh ]; then
     fuzz/run.sh 3
 fi
+
+# --- Package: the .deb, unpacked into a temporary root, runs as installed -----------------------
+# (scripts/package_check.sh; skipped with KELVOR_NO_PACKAGE=1)
+if [ -z "${KELVOR_NO_PACKAGE:-}" ]; then
+    scripts/package_check.sh "$build"
+fi
+# --- end of the package step -----------------------------------------------------------------

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+    qt6-multimedia-dev sox dpkg-dev desktop-file-utils
     libgl-dev libssl-dev libsimpleini-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev

@@ -51,16 +51,17 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
     : QObject(parent),
       env_(std::move(env)),
       programDir_(env_.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : env_.programDir),
+      dirs_(stationDirs(programDir_, env_.logFile)),
       ui_(this),
       log_(pane_, ui_),
       reporter_(log_,
                 [this](std::string_view caption, std::string_view text, BoxButtons b, BoxIcon i) {
                     return env_.prompter->messageBox(q(std::string(caption)), q(std::string(text)), b, i);
                 }),
-      settings_(std::filesystem::path(programDir_.toStdString()) / "KELVOR.ini"),
+      settings_(std::filesystem::path(dirs_.settingsFile.toStdString())),
       image_(std::make_unique<image::ImageState>()) {
     Q_ASSERT(env_.prompter);
-    log_.setFilePath(env_.logFile);
+    log_.setFilePath(dirs_.logFile);
     if (env_.clock) log_.setClock(env_.clock);
     familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     shared_.g_familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
@@ -98,7 +99,7 @@ void CQORVENDlg::startUp() {
     PageModel& main = mainModel();
     // 1-2
     main.setText("title", q("KEL-VOR(V1.34)"));
-    imagePath = QDir(programDir_).filePath("rfpwm.hex");
+    imagePath = QDir(dirs_.sampleDir).filePath("rfpwm.hex");
     settingsPath = QString::fromStdString(settings_.path().string());
     const bool settingsExisted = settings_.exists();
 
@@ -133,6 +134,7 @@ void CQORVENDlg::startUp() {
     boot.setVisible(boot::kDownload, false);
     // 12
     log_.banner();
+    for (const QString& note : dirs_.notes()) log_.windowLog(note.toStdString());
     // 13
     link_->setUp();
     main.setCurrent(controlKey(1037), 0);
@@ -470,7 +472,7 @@ void CQORVENDlg::menuCommand(int command) {
     switch (command) {
     case cmd::kSoundPrompt: soundPrompt = !soundPrompt; return;
     case cmd::kExit: emit closeRequested(); return;
-    case cmd::kHelp: prompter().showDocument(QDir(programDir_).filePath("README.md")); return;
+    case cmd::kHelp: prompter().showHelp(); return;
     case cmd::kAbout:
     case cmd::kSystemAbout: prompter().showAbout(); return;
     case cmd::kAutoDetect: link_->onAutoDetect(); return;

@@ -2,6 +2,7 @@
 // CQORVENDlg: the station's controller. It owns the controller state, the page models, the menus,
 // the settings file and the log, and handles every operator command and notification on the UI
 // thread. It has no widgets: the Qt main window and the CLI are views of it.
+#include "app/station/station_dirs.h"
 #include "base/log_format.h"
 #include "base/notifications.h"
 #include "base/station/control_model.h"
@@ -147,6 +148,7 @@ public:
     std::function<bool(std::vector<jobs::TransferRequest>)> startTransfers;
     std::function<bool()> transfersBusy;
     const QString& programDir() const { return programDir_; }
+    const StationDirs& dirs() const { return dirs_; }
     void setLinkHooks(LinkHooks* hooks) { link_ = hooks ? hooks : &noLink_; }
     LinkHooks& link() { return *link_; }
 
@@ -244,6 +246,7 @@ private:
 
     StationEnvironment env_;
     QString programDir_;
+    StationDirs dirs_;
     UiDispatcher ui_;
     LogPane pane_;
     EventLog log_;

@@ -1,14 +1,14 @@
 #include "app/ui/gui_prompter.h"
 
 #include "app/ui/forms.h"
+#include "app/ui/help_window.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
-#include <QUrl>
 
 namespace kelvor::app {
 
@@ -55,14 +55,31 @@ std::optional<QString> GuiPrompter::openFile(const QString& filter, const QStrin
     return chosen;
 }
 
-void GuiPrompter::play(Sound) { QApplication::beep(); }
+// Without an audio output the bell is the one sound left (a PC speaker); where there is none
+// either, nothing sounds and nothing waits.
+void GuiPrompter::play(Sound sound) {
+    if (!sounds_.play(sound)) QApplication::beep();
+}
 
 void GuiPrompter::showAbout() {
     QDialog about(parent_);
     setupAboutDialogForm(&about);
+    if (auto* detail = about.findChild<QLabel*>(QStringLiteral("detailLabel"))) {
+        detail->setText(aboutDetail_);
+        detail->setVisible(!aboutDetail_.isEmpty());
+    }
     about.exec();
 }
 
-void GuiPrompter::showDocument(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+// One Help window, brought to the front when asked again; it keeps its place and find text.
+void GuiPrompter::showHelp() {
+    if (!help_) {
+        help_ = new HelpWindow(QStringLiteral(":/help/README.md"), parent_);
+        help_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
 
 } // namespace kelvor::app

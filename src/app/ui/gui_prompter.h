@@ -1,5 +1,6 @@
 #pragma once
 // Real dialogs for the Qt station.
+#include "app/ui/sound_player.h"
 #include "base/station/prompter.h"
 
 #include <QPointer>
@@ -15,10 +16,16 @@ public:
                                     const QString& initialDir) override;
     void play(Sound sound) override;
     void showAbout() override;
-    void showDocument(const QString& path) override;
+    void showHelp() override;
+    // The About box's second line (version, programmer kind).
+    void setAboutDetail(const QString& text) { aboutDetail_ = text; }
+    SoundPlayer& sounds() { return sounds_; }
 
 private:
     QPointer<QWidget> parent_;
+    QString aboutDetail_;
+    SoundPlayer sounds_;
+    QPointer<QWidget> help_;
 };
 
 // "(*.bin;*.hex)|*.bin;*.hex||" -> "(*.bin;*.hex) (*.bin *.hex)"

@@ -4,7 +4,9 @@
 #include "app/ui/gui_prompter.h"
 #include "app/ui/main_window.h"
 #include "link/station/station_link.h"
+#include "version.h"
 
+#include <QAction>
 #include <QApplication>
 
 namespace kelvor::app {
@@ -27,6 +29,10 @@ public:
         if (auto* bench = link->programmer().benchControls())
             window.addSimulatorMenu(*bench, [&link] { link->showSocket(); });
         prompter.setParentWidget(&window);
+        prompter.setAboutDetail(QStringLiteral("KEL-VOR %1, %2")
+                                    .arg(QStringLiteral(KELVOR_VERSION), link::programmerKind(link->programmer())));
+        prompter.sounds().preload();
+        if (auto* help = window.findChild<QAction*>(QStringLiteral("a32776"))) help->setShortcut(QKeySequence::HelpContents);
         station.startUp();
         window.show();
         // No settings are written at exit, and workers are not waited for.

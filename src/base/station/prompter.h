@@ -23,9 +23,9 @@ public:
     virtual std::optional<QString> openFile(const QString& filter, const QString& defaultExtension,
                                             const QString& initialName, const QString& initialDir) = 0;
     virtual void play(Sound sound) = 0;
-    // The About box; the Help text (a document path to open).
+    // The About box; the Help window (the station's own documentation).
     virtual void showAbout() = 0;
-    virtual void showDocument(const QString& path) = 0;
+    virtual void showHelp() = 0;
 };
 
 // Headless prompter: records every box and answers file dialogs from a queue.
@@ -52,7 +52,7 @@ public:
     }
     void play(Sound s) override { sounds.push_back(s); }
     void showAbout() override { ++aboutShown; }
-    void showDocument(const QString& path) override { documents << path; }
+    void showHelp() override { ++helpShown; }
 
     std::vector<Box> boxes;
     bool answerYes = true;
@@ -60,7 +60,7 @@ public:
     QString lastFilter, lastDefaultExtension, lastInitialName, lastInitialDir;
     std::vector<Sound> sounds;
     int aboutShown = 0;
-    QStringList documents;
+    int helpShown = 0;
 };
 
 } // namespace kelvor

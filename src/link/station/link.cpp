@@ -280,6 +280,7 @@ void Link::receiveLoop(std::uint64_t generation) {
 
 bool Link::applyEffects(const std::vector<Effect>& effects) {
     UiDispatcher& ui = c_.ui();
+    bool sounded = false, gaveVerdict = false;
     for (const auto& e : effects) {
         switch (e.kind) {
         case Effect::Kind::EventLog: c_.log().eventLog(e.text); break;
@@ -292,6 +293,7 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         case Effect::Kind::Sound: {
             const auto s = e.sound() == Sound::Error ? kelvor::Sound::Error : kelvor::Sound::Default;
             ui.post([this, s] { c_.prompter().play(s); });
+            sounded = true;
             break;
         }
         case Effect::Kind::EnableBoth:
@@ -302,6 +304,16 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
             break;
         case Effect::Kind::Notify: {
             const int message = toMessage(e.notification());
+            // "启用声音提示": a chip verdict that comes without a sound gets the OK or NG sound.
+            // Verdict reports back to back are one chip's (a failure code, then "芯片烧录失败"):
+            // it is heard once.
+            if (message == WM_RESULT_PASS || message == WM_RESULT_FAIL) {
+                if (!sounded && !verdictHeard_) {
+                    const auto s = message == WM_RESULT_PASS ? kelvor::Sound::Default : kelvor::Sound::Error;
+                    ui.post([this, s] { if (c_.soundPrompt) c_.prompter().play(s); });
+                }
+                gaveVerdict = true;
+            }
             // Synchronous: the handler runs before the next report is read.
             if (!ui.send([this, message] {
                     c_.sendMessage(message);
@@ -312,6 +324,7 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
         }
         }
     }
+    verdictHeard_ = gaveVerdict;
     return true;
 }
 

@@ -152,6 +152,8 @@ private:
     int linkHandle_ = -1;
     int devicePresent_ = 0;
     bool removalPending_ = false;
+    // Receive thread only: the last report gave a verdict (see applyEffects).
+    bool verdictHeard_ = false;
     std::atomic<std::uint64_t> generation_{0};
     std::vector<std::thread> receivers_;
     std::unique_ptr<TransferQueue> transfers_;

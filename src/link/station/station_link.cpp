@@ -7,7 +7,7 @@ namespace kelvor::link {
 
 std::unique_ptr<Link> createStationLink(CQORVENDlg& controller, const ProgrammerOptions* overrides) {
     const ProgrammerOptions options = overrides ? *overrides : programmerOptionsFromSettings(controller.settings());
-    ProgrammerChoice choice = chooseProgrammer(options, controller.programDir().toStdString());
+    ProgrammerChoice choice = chooseProgrammer(options, controller.dirs().libraryDir.toStdString());
     std::vector<std::string> notes;
     std::shared_ptr<Programmer> programmer;
     if (choice.programmer) {
@@ -23,6 +23,12 @@ std::unique_ptr<Link> createStationLink(CQORVENDlg& controller, const Programmer
     link->startupNotes = std::move(notes);
     controller.setLinkHooks(link.get());
     return link;
+}
+
+QString programmerKind(const Programmer& programmer) {
+    if (programmer.simulated()) return QStringLiteral("模拟烧录器");
+    if (dynamic_cast<const AbsentProgrammer*>(&programmer)) return QStringLiteral("无烧录器");
+    return QStringLiteral("厂商烧录器库");
 }
 
 } // namespace kelvor::link

@@ -13,4 +13,9 @@ namespace kelvor::link {
 // the log pane during start-up.
 std::unique_ptr<Link> createStationLink(CQORVENDlg& controller, const ProgrammerOptions* overrides = nullptr);
 
+// The kind of programmer the station drives, as the About box names it: "模拟烧录器" (the
+// simulator, built in or behind the library interface), "厂商烧录器库" (a vendor library) or
+// "无烧录器" (none could be chosen).
+QString programmerKind(const Programmer& programmer);
+
 } // namespace kelvor::link
