@@ -20,11 +20,13 @@ std::vector<int> commaTerminatedList(std::string_view text) {
 }
 
 std::vector<std::string> countedCommaList(std::string_view text, int n) {
+    // The count comes from the file: a huge one must not build millions of empty entries.
+    n = std::min(n, kMaxCountedEntries);
     std::string rest(text);
     std::transform(rest.begin(), rest.end(), rest.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     std::vector<std::string> out;
-    for (int i = 0; i < n - 1; ++i) {
+    for (int i = 1; i < n; ++i) { // n - 1 times, without n - 1 overflowing for INT_MIN
         const std::size_t p = rest.find(',');
         if (p == std::string::npos) {
             out.emplace_back();
@@ -41,7 +43,9 @@ std::optional<std::vector<std::string>> recentFileList(int count, std::string_vi
     std::vector<std::string> out;
     for (int i = 0; i < count; ++i) {
         const std::size_t p = text.find('?');
-        if (text.empty() || p == std::string_view::npos || p == 0) continue;
+        // Nothing more can be taken, so the count cannot be met: stop rather than spin through a
+        // count from the file that may be two thousand million.
+        if (text.empty() || p == std::string_view::npos || p == 0) return std::nullopt;
         out.emplace_back(text.substr(0, p));
         text.remove_prefix(p + 1);
     }

@@ -13,7 +13,9 @@ inline constexpr std::size_t kRecentFileLimit = 10;
 // nothing.
 std::vector<int> commaTerminatedList(std::string_view text);
 
-// Exactly max(n, 1) entries from a "," separated text, upper-cased (the custom-chip lists).
+// Exactly max(n, 1) entries from a "," separated text, upper-cased (the custom-chip lists); n is
+// taken as at most kMaxCountedEntries, far more custom chips than the catalog holds.
+inline constexpr int kMaxCountedEntries = 256;
 std::vector<std::string> countedCommaList(std::string_view text, int n);
 
 // A FilePath… text ("a?b?") with its FileCount…; nullopt when the count does not match the entries

@@ -1,16 +1,18 @@
 // kelvor crc FILE [--json]: crc16Xmodem and imageCrc of a whole file, read in chunks.
+#include "base/file_read.h"
 #include "base/json.h"
 #include "base/strfmt.h"
 #include "cli/cli.h"
 #include "image/checksums.h"
+#include "image/readers.h"
 
-#include <cstdio>
-#include <memory>
 #include <ostream>
-#include <vector>
 
 namespace kelvor::cli {
 namespace {
+
+// The largest file any reader of the station takes; a device or an endless file is refused.
+constexpr std::size_t kCrcLimit = image::kMaxHexFileSize;
 
 int runCrc(Context& ctx) {
     const bool json = ctx.args.flag("--json");
@@ -21,20 +23,14 @@ int runCrc(Context& ctx) {
         return kExitUsage;
     }
     const std::string& path = rest.front();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) {
-        ctx.err << "kelvor crc: cannot open " << path << "\n";
-        return kExitUsage;
-    }
     std::uint16_t xmodem = 0, modbus = 0xFFFF;
-    std::vector<std::uint8_t> chunk(1 << 16);
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), f.get())) > 0) {
-        xmodem = image::crc16XmodemUpdate(xmodem, chunk.data(), got);
-        modbus = image::modbusCrcUpdate(modbus, chunk.data(), got);
-    }
-    if (std::ferror(f.get())) {
-        ctx.err << "kelvor crc: cannot read " << path << "\n";
+    const FileReadInfo info =
+        readRegularFileChunks(path, kCrcLimit, [&](std::span<const std::uint8_t> c) {
+            xmodem = image::crc16XmodemUpdate(xmodem, c.data(), c.size());
+            modbus = image::modbusCrcUpdate(modbus, c.data(), c.size());
+        });
+    if (info.status != FileReadStatus::Ok) {
+        ctx.err << "kelvor crc: " << path << " " << fileReadProblem(info, kCrcLimit) << "\n";
         return kExitUsage;
     }
     const std::uint16_t imageCrc = image::imageCrcOfRegister(modbus);

@@ -1,11 +1,11 @@
 // kelvor encipher IN.hex OUT.bin [--image-key HEX]: wraps HEX text into an enciphered image that the
 // station reads back to the same text.
+#include "base/file_read.h"
 #include "cli/cli.h"
 #include "cli/image_key_option.h"
 #include "image/readers.h"
 
 #include <fstream>
-#include <iterator>
 #include <ostream>
 
 namespace kelvor::cli {
@@ -23,18 +23,14 @@ int runEncipher(Context& ctx) {
         ctx.err << kUsage;
         return kExitUsage;
     }
-    std::ifstream in(rest[0], std::ios::binary);
-    if (!in) {
-        ctx.err << "kelvor encipher: cannot open " << rest[0] << "\n";
-        return kExitUsage;
-    }
     // One byte more than can fit is enough to refuse the text.
     std::vector<std::uint8_t> text;
-    for (std::istreambuf_iterator<char> it(in), end; it != end && text.size() <= image::kMaxEncipheredSize;
-         ++it)
-        text.push_back(static_cast<std::uint8_t>(*it));
-    if (in.bad()) {
-        ctx.err << "kelvor encipher: cannot read " << rest[0] << "\n";
+    const FileReadInfo info = readRegularFile(rest[0], image::kMaxEncipheredSize + 1, text);
+    if (info.status == FileReadStatus::TooLarge) {
+        text.assign(image::kMaxEncipheredSize + 1, 0); // refused below with the size message
+    } else if (info.status != FileReadStatus::Ok) {
+        ctx.err << "kelvor encipher: " << rest[0] << " " << fileReadProblem(info, image::kMaxEncipheredSize + 1)
+                << "\n";
         return kExitUsage;
     }
     const auto image = image::encipherImage(text, key);

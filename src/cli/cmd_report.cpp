@@ -3,6 +3,7 @@
 //
 // Human output prints each event log message once, as formatted; a message that does not end in a
 // line feed (the totals and frequency lines) gets one, so that no two messages share a line.
+#include "base/file_read.h"
 #include "base/json.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
@@ -10,7 +11,7 @@
 
 #include <charconv>
 #include <climits>
-#include <fstream>
+#include <algorithm>
 #include <ostream>
 
 namespace kelvor::cli {
@@ -109,24 +110,19 @@ int runReport(Context& ctx) {
 
     std::vector<std::uint8_t> image(kTransferSize, 0);
     if (transfer) {
-        std::ifstream in(*transfer, std::ios::binary);
-        if (!in) {
-            ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "'\n";
-            return kExitFail;
-        }
-        in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-        const auto got = in.gcount();
-        // A short read is only fine when it ended at the end of the file (not for a directory).
-        if (in.bad() || (got < static_cast<std::streamsize>(kTransferSize) && !in.eof())) {
-            ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "'\n";
-            return kExitFail;
-        }
-        if (got == static_cast<std::streamsize>(kTransferSize) &&
-            in.peek() != std::char_traits<char>::eof()) {
+        std::vector<std::uint8_t> bytes;
+        const FileReadInfo info = readRegularFile(*transfer, kTransferSize, bytes);
+        if (info.status == FileReadStatus::TooLarge) {
             ctx.err << "kelvor report: transfer image '" << *transfer << "' is larger than " << kTransferSize
                     << " bytes\n";
             return kExitFail;
         }
+        if (info.status != FileReadStatus::Ok) {
+            ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "': it "
+                    << fileReadProblem(info, kTransferSize) << "\n";
+            return kExitFail;
+        }
+        std::copy(bytes.begin(), bytes.end(), image.begin());
     }
 
     link::ReceiverState state;

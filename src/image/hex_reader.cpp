@@ -1,31 +1,21 @@
 // The HEX record reader (stream and in-memory forms), the enciphered image and the raw binary load.
+#include "base/file_read.h"
 #include "base/strfmt.h"
 #include "image/checksums.h"
 #include "image/readers.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <memory>
 
 namespace kelvor::image {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::string& path) {
-    return File(std::fopen(path.c_str(), "rb"));
-}
-
-// Reads up to `limit` bytes; `more` tells whether the file holds further bytes. False on a read error.
-bool readUpTo(std::FILE* f, std::uint8_t* out, std::size_t limit, std::size_t& got, bool& more) {
-    got = std::fread(out, 1, limit, f);
-    if (std::ferror(f)) return false;
-    more = got == limit && std::fgetc(f) != EOF;
-    return !std::ferror(f);
+// "File Open Fail <path>" for a file that cannot be opened; with the reason appended for a path that
+// is not a regular file or cannot be read, so the operator sees why.
+void reportUnreadable(const std::string& path, const FileReadInfo& info, std::size_t limit, Reporter& reporter) {
+    std::string line = strfmt(msg::kFileOpenFail, path.c_str());
+    if (info.status != FileReadStatus::CannotOpen) line += ": " + fileReadProblem(info, limit);
+    reporter.eventLog(line);
 }
 
 // Character sources of the record parser; get() returns -1 at the end of the data.
@@ -37,24 +27,6 @@ public:
 private:
     std::span<const std::uint8_t> s_;
     std::size_t pos_ = 0;
-};
-
-class FileSource {
-public:
-    explicit FileSource(std::FILE* f) : f_(f) {}
-    int get() {
-        if (pos_ == len_) {
-            len_ = std::fread(buf_.data(), 1, buf_.size(), f_);
-            pos_ = 0;
-            if (len_ == 0) return -1;
-        }
-        return buf_[pos_++];
-    }
-
-private:
-    std::FILE* f_;
-    std::array<std::uint8_t, 16384> buf_{};
-    std::size_t pos_ = 0, len_ = 0;
 };
 
 enum class Area { Program, Config, Id, Eeprom };
@@ -320,18 +292,20 @@ bool readEncipheredBytes(std::span<const std::uint8_t> file, ImageBuffers& buffe
 bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key,
                          Reporter& reporter) {
     std::fill(buffers.payload.begin(), buffers.payload.end(), 0);
-    File f = openFile(path);
-    if (!f) return false;
-    std::vector<std::uint8_t> file(kMaxEncipheredSize);
-    std::size_t got = 0;
-    bool more = false;
-    if (!readUpTo(f.get(), file.data(), file.size(), got, more)) return false;
-    if (more) {
+    std::vector<std::uint8_t> file;
+    const FileReadInfo info = readRegularFile(path, kMaxEncipheredSize, file);
+    switch (info.status) {
+    case FileReadStatus::Ok:
+        return takePayload(file, buffers, key, reporter);
+    case FileReadStatus::CannotOpen:
+        return false; // silently, as an unreadable image always was
+    case FileReadStatus::TooLarge:
         reporter.eventLog(msg::kEncipheredTooLong);
         return false;
+    default:
+        reportUnreadable(path, info, kMaxEncipheredSize, reporter);
+        return false;
     }
-    file.resize(got);
-    return takePayload(file, buffers, key, reporter);
 }
 
 HexReadResult readEncipheredHex(std::span<const std::uint8_t> file, const HexReadOptions& options,
@@ -347,13 +321,14 @@ HexReadResult readHexImage(const std::string& path, const HexReadOptions& option
         return parsePayloadOfBuffers(options, buffers, reporter);
     }
     fillProgramArea(buffers);
-    File f = openFile(path);
-    if (!f) {
-        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
+    std::vector<std::uint8_t> text;
+    const FileReadInfo info = readRegularFile(path, kMaxHexFileSize, text);
+    if (info.status != FileReadStatus::Ok) {
+        reportUnreadable(path, info, kMaxHexFileSize, reporter);
         return {};
     }
     reporter.eventLog(strfmt(msg::kOpenFile, path.c_str()));
-    FileSource src(f.get());
+    SpanSource src(text);
     return parse(src, Reading::PlainFile, options, buffers, reporter);
 }
 
@@ -364,25 +339,24 @@ bool loadRawImage(const std::string& path, ImageBuffers& buffers, Reporter& repo
         return false;
     }
     fillProgramArea(buffers);
-    File f = openFile(path);
-    if (!f) {
-        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
+    // Straight into programArea: the limit is its size, so nothing past it is ever written.
+    std::size_t got = 0;
+    const FileReadInfo info = readRegularFileChunks(path, kMaxRawSize, [&](std::span<const std::uint8_t> c) {
+        std::copy(c.begin(), c.end(), buffers.programArea() + got);
+        got += c.size();
+    });
+    if (info.status != FileReadStatus::Ok) {
+        // Half a file in programArea is worse than none: restore the fill.
+        fillProgramArea(buffers);
+        const bool opened = info.status == FileReadStatus::TooLarge || info.status == FileReadStatus::ReadError;
+        if (opened) reporter.eventLog(strfmt(msg::kOpenFile, path.c_str()));
+        if (info.status == FileReadStatus::TooLarge)
+            reporter.eventLog(msg::kRawTooLong);
+        else
+            reportUnreadable(path, info, kMaxRawSize, reporter);
         return false;
     }
     reporter.eventLog(strfmt(msg::kOpenFile, path.c_str()));
-    std::size_t got = 0;
-    bool more = false;
-    if (!readUpTo(f.get(), buffers.programArea(), kMaxRawSize, got, more)) {
-        fillProgramArea(buffers);
-        reporter.eventLog(strfmt(msg::kFileOpenFail, path.c_str()));
-        return false;
-    }
-    if (more) {
-        // Half a file in programArea is worse than none: restore the fill.
-        fillProgramArea(buffers);
-        reporter.eventLog(msg::kRawTooLong);
-        return false;
-    }
     buffers.rawLength = static_cast<std::int32_t>(got);
     buffers.rawCrc = imageCrc(buffers.programArea(), got);
     reporter.eventLog(msg::kRawLoaded);

@@ -17,6 +17,9 @@ namespace kelvor::image {
 inline constexpr std::size_t kPlaintextSize = 65536;     // decipher buffer
 inline constexpr std::size_t kMaxEncipheredSize = 65535; // one block more than the whole blocks must fit
 inline constexpr std::size_t kMaxRawSize = kProgramAreaSize;
+// A HEX file filling every area with one-byte records stays under 1 MiB; real producers write far
+// less. Anything beyond this is not an image for these chips, and is refused before it is parsed.
+inline constexpr std::size_t kMaxHexFileSize = 8u << 20;
 inline constexpr std::int32_t kEncipheredTextStart = 29; // where encipherImage places the HEX text (1-based)
 // The longest text encipherImage can carry: whole blocks within kMaxEncipheredSize.
 inline constexpr std::size_t kMaxEncipheredText = kMaxEncipheredSize / 16 * 16 - (kEncipheredTextStart - 1);

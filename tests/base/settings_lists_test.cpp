@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace kelvor;
 
 TEST(SettingsLists, CommaTerminatedList) {
@@ -21,6 +23,11 @@ TEST(SettingsLists, CountedCommaListGivesExactlyMaxN1UpperCaseEntries) {
     EXPECT_EQ(countedCommaList("zep2706,ZEP27C42", 3), (std::vector<std::string>{"ZEP2706", "", "ZEP27C42"}));
     EXPECT_EQ(countedCommaList("a,b", 0), (std::vector<std::string>{"A,B"}));
     EXPECT_EQ(countedCommaList("", -4), (std::vector<std::string>{""}));
+    // A count from a hand-edited file: bounded, not two thousand million entries.
+    const auto huge = countedCommaList("a,b", INT_MAX);
+    ASSERT_EQ(huge.size(), static_cast<std::size_t>(kMaxCountedEntries));
+    EXPECT_EQ(huge.front(), "A");
+    EXPECT_EQ(huge.back(), "B");
 }
 
 TEST(SettingsLists, RecentFileListChecksItsCount) {
@@ -28,6 +35,7 @@ TEST(SettingsLists, RecentFileListChecksItsCount) {
     EXPECT_FALSE(recentFileList(3, "/a.hex?/b.hex?"));
     EXPECT_FALSE(recentFileList(1, "?/a.hex?"));   // "?" at position 0 takes nothing
     EXPECT_FALSE(recentFileList(-1, ""));
+    EXPECT_FALSE(recentFileList(INT_MAX, "/a.hex?")); // at once, not after 2^31 empty turns
     EXPECT_EQ(recentFileList(0, "junk"), std::vector<std::string>{});
     EXPECT_EQ(joinRecentFiles({"/a", "/b"}), "/a?/b?");
 }

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "support/cli_run.h"
 #include "support/image_fixtures.h"
+#include "support/special_files.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,28 @@ TEST_F(ImageCommands, CrcOfAFile) {
     EXPECT_EQ(kelvorRun({"crc", dir.path("missing.bin")}).code, 2);
     EXPECT_EQ(kelvorRun({"crc", dir.path("")}).code, 2) << "a folder cannot be read";
     EXPECT_EQ(kelvorRun({"crc"}).code, 2);
+}
+
+// A FIFO once blocked decode, checksum and crc for ever, and crc read /dev/zero without end.
+TEST(ImageCommandFiles, SpecialFilesAreRefusedAtOnce) {
+    test::TempDir dir;
+    const std::string root = dir.path("");
+    for (const auto& special : test::makeSpecialFiles(root)) {
+        const std::string hex = test::linkTo(root, "image.hex", special.path);
+        const std::vector<std::vector<std::string>> commands = {
+            {"crc", special.path},
+            {"decode", "--model", "EP2706", hex},
+            {"checksum", "--model", "EP2706", hex},
+        };
+        for (const auto& args : commands) {
+            SCOPED_TRACE(args[0] + " " + special.kind);
+            const CliRun r = kelvorRun(args);
+            EXPECT_NE(r.code, 0);
+            EXPECT_NE((r.out + r.err).find(std::string("is a ") + special.kind + ", not a regular file"),
+                      std::string::npos)
+                << r.out << r.err;
+        }
+    }
 }
 
 } // namespace

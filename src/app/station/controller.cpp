@@ -63,6 +63,7 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
     Q_ASSERT(env_.prompter);
     log_.setFilePath(dirs_.logFile);
     if (env_.clock) log_.setClock(env_.clock);
+    settings_.setProblemSink([this](const std::string& line) { reporter_.eventLog(line); });
     familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     shared_.g_familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     buildPages();
