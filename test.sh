@@ -9,6 +9,15 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
+# Sanitizers: the domain and station tests under AddressSanitizer + UndefinedBehaviorSanitizer, the
+# link and controller tests under ThreadSanitizer, and a short fault soak under both; a finding fails.
+# (skipped with KELVOR_NO_SANITIZE=1)
+if [ -z "${KELVOR_NO_SANITIZE:-}" ]; then
+    scripts/asan.sh
+    scripts/tsan.sh
+    scripts/soak.sh "${KELVOR_SOAK_BURNS:-300}" 1
+fi
+
 # A short libFuzzer smoke of every target when clang can build them.
 if [ -z "${KELVOR_NO_FUZZ:-}" ] && command -v clang++ >/dev/null && [ -x fuzz/run.sh ]; then
     fuzz/run.sh 3

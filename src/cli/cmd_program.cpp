@@ -65,19 +65,23 @@ int runProgram(Context& ctx) {
     if (row->model == "EP39H01" && offline == 0)
         return usage(ctx, "EP39H01 cannot be programmed online (its \"烧录\" is disabled); use --offline 1");
 
+    // A run of many chips keeps none of its lines: each is printed as the pane receives it.
+    if (json)
+        s.streamLines([&ctx](const std::string& line) { ctx.out << Json(Json::Object{{"line", Json(line)}}).dump() << "\n"; });
+    else
+        s.streamLines([&ctx](const std::string& line) { ctx.out << line << "\n"; });
     s.start();
     auto finish = [&](int code, int passed, int failed) {
         s.settle();
         if (json) {
-            for (const auto& line : s.paneLines()) ctx.out << Json(Json::Object{{"line", Json(line)}}).dump() << "\n";
             Json summary = Json::object();
             summary.set("passed", passed);
             summary.set("failed", failed);
             summary.set("cksum", s.station().mainModel().text(controlKey(1041)).toStdString());
             summary.set("boxes", s.boxesJson());
+            const auto& boxes = s.prompter();
+            if (boxes.boxesShown > boxes.boxes.size()) summary.set("boxesNotKept", boxes.boxesShown - boxes.boxes.size());
             ctx.out << summary.dump() << "\n";
-        } else {
-            s.flush(ctx.out);
         }
         return code;
     };
@@ -114,7 +118,6 @@ int runProgram(Context& ctx) {
             ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
         if (ended->end == link::RunEnd::LinkClosed) return finish(kExitLink, passed, failed + 1);
         ended->pass ? ++passed : ++failed;
-        if (!json) s.flush(ctx.out);
         if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);
     }
     return finish(failed ? kExitFail : kExitOk, passed, failed);

@@ -20,6 +20,12 @@ QString programDir() {
 
 } // namespace
 
+bool HeadlessPrompter::messageBox(const QString& caption, const QString& text, BoxButtons, BoxIcon) {
+    if (boxes.size() < kBoxesKept) boxes.push_back({caption, text});
+    ++boxesShown;
+    return true;
+}
+
 Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
     StationEnvironment env;
     env.programDir = programDir();
@@ -34,7 +40,7 @@ Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptio
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text.at(i);
             if (c == '\r' && i + 1 < text.size() && text.at(i + 1) == '\n') {
-                lines_.push_back(partial_);
+                lineDone(std::move(partial_));
                 partial_.clear();
                 ++i;
             } else if (c != '\r' && c != '\n') {
@@ -47,7 +53,7 @@ Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptio
         partial_.clear();
         take(text);
         if (!partial_.empty()) {
-            lines_.push_back(partial_);
+            lineDone(std::move(partial_));
             partial_.clear();
         }
     });
@@ -76,6 +82,20 @@ bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void Session::settle(int ms) {
     runUntil([] { return false; }, ms);
+}
+
+void Session::lineDone(std::string line) {
+    if (sink_)
+        sink_(line);
+    else
+        lines_.push_back(std::move(line));
+}
+
+void Session::streamLines(std::function<void(const std::string&)> sink) {
+    for (; printed_ < lines_.size(); ++printed_) sink(lines_[printed_]);
+    lines_.clear();
+    printed_ = 0;
+    sink_ = std::move(sink);
 }
 
 void Session::flush(std::ostream& out) {

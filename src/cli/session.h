@@ -7,6 +7,7 @@
 #include "link/station/link.h"
 #include "link/station/programmer_choice.h"
 
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -14,6 +15,28 @@
 #include <vector>
 
 namespace kelvor::cli {
+
+// The CLI's prompter: answers every box with Yes and keeps the first kBoxesKept of them for the
+// output (a job whose every chip raises the same warning would otherwise grow with the run); it
+// plays no sound and opens no file.
+class HeadlessPrompter : public Prompter {
+public:
+    static constexpr std::size_t kBoxesKept = 100;
+    struct Box {
+        QString caption;
+        QString text;
+    };
+    bool messageBox(const QString& caption, const QString& text, BoxButtons, BoxIcon) override;
+    std::optional<QString> openFile(const QString&, const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    void play(Sound) override {}
+    void showAbout() override {}
+    void showHelp() override {}
+
+    std::vector<Box> boxes;     // the first kBoxesKept
+    std::size_t boxesShown = 0; // all of them
+};
 
 class Session {
 public:
@@ -25,7 +48,7 @@ public:
 
     CQORVENDlg& station() { return *station_; }
     link::Link& link() { return *link_; }
-    ScriptedPrompter& prompter() { return prompter_; }
+    const HeadlessPrompter& prompter() const { return prompter_; }
 
     // Runs the station's start-up (which connects a programmer that is present). When it found no
     // programmer, the connect runs as the window's "烧录器连接" would, so the log says why
@@ -36,17 +59,24 @@ public:
     // Lets pending worker output arrive.
     void settle(int ms = 50);
 
-    // Every line the log pane received, as shown (time prefix, "\r\n" as line breaks).
+    // Every line the log pane received, as shown (time prefix, "\r\n" as line breaks); none
+    // while the lines are streamed.
     const std::vector<std::string>& paneLines() const { return lines_; }
     // Prints the pane lines not printed yet.
     void flush(std::ostream& out);
+    // From now on each complete pane line goes to `sink` as it arrives (the lines held so far
+    // first) and none is kept, so that a run of any length holds no more than one partial line.
+    void streamLines(std::function<void(const std::string&)> sink);
     // {"lines": every pane line, "boxes": every message box} for --json.
     Json json() const;
-    // Every message box shown: [{"caption": …, "text": …}].
+    // Every message box kept: [{"caption": …, "text": …}].
     Json boxesJson() const;
 
 private:
-    ScriptedPrompter prompter_;
+    void lineDone(std::string line);
+
+    HeadlessPrompter prompter_;
+    std::function<void(const std::string&)> sink_;
     std::unique_ptr<CQORVENDlg> station_;
     std::unique_ptr<link::Link> link_;
     std::vector<std::string> lines_;

@@ -53,9 +53,16 @@ std::array<std::uint16_t, 12> LinkGlobals::qcErrorStats() const {
     return qcErrorStats_;
 }
 
-Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events)
+Link::Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events,
+           double transferPace)
     : c_(controller), programmer_(std::move(programmer)), events_(std::move(events)) {
-    transfers_ = std::make_unique<TransferQueue>(c_, programmer_, g_);
+    TransferTiming timing;
+    auto scaled = [transferPace](std::chrono::microseconds d) {
+        return std::chrono::microseconds(static_cast<std::int64_t>(static_cast<double>(d.count()) * transferPace));
+    };
+    timing.chunkPause = scaled(timing.chunkPause);
+    timing.sendPause = scaled(timing.sendPause);
+    transfers_ = std::make_unique<TransferQueue>(c_, programmer_, g_, std::move(timing));
     transfers_->onChipImage = [this](std::shared_ptr<const std::vector<std::uint8_t>> image) {
         setLastTransferImage(std::move(image));
     };
@@ -84,8 +91,8 @@ Link::~Link() {
     c_.ui().shutdown();
     firmware_.reset();
     transfers_.reset();
-    for (auto& t : receivers_)
-        if (t.joinable()) t.join();
+    for (auto& r : receivers_)
+        if (r.thread.joinable()) r.thread.join();
 }
 
 void Link::setUp() {
@@ -204,8 +211,19 @@ void Link::startReceiver() {
     g_.g_timeBase = tickCount();
     const std::uint64_t gen = ++generation_;
     // A receiver of an earlier open sees the new generation and ends at its next turn, so two
-    // receivers never share the link; all are joined when the link goes.
-    receivers_.emplace_back([this, gen] { receiveLoop(gen); });
+    // receivers never share the link. Those that have ended are joined here, the rest when the
+    // link goes.
+    std::erase_if(receivers_, [](Receiver& r) {
+        if (!r.ended->load()) return false;
+        r.thread.join();
+        return true;
+    });
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    receivers_.push_back({std::thread([this, gen, ended] {
+                              receiveLoop(gen);
+                              ended->store(true);
+                          }),
+                          ended});
 }
 
 void Link::receiveLoop(std::uint64_t generation) {

@@ -75,7 +75,9 @@ class FirmwareUpdate;
 class Link : public QObject, public LinkHooks {
     Q_OBJECT
 public:
-    Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events);
+    // `transferPace` scales the transfers' pauses (ProgrammerChoice::transferPace).
+    Link(CQORVENDlg& controller, std::shared_ptr<Programmer> programmer, std::unique_ptr<DeviceEventSource> events,
+         double transferPace = 1.0);
     ~Link() override;
 
     LinkGlobals& globals() { return g_; }
@@ -117,6 +119,8 @@ public:
     int detectAnswers = 0;
     int lastDetectedId = -1;
     bool lastDetectSelected = false;
+    // Receive threads not yet joined: the live one and any still ending.
+    std::size_t receiverThreads() const { return receivers_.size(); }
     // Window log lines written at set-up, after the banner: which programmer, and any problem.
     std::vector<std::string> startupNotes;
 
@@ -155,7 +159,12 @@ private:
     // Receive thread only: the last report gave a verdict (see applyEffects).
     bool verdictHeard_ = false;
     std::atomic<std::uint64_t> generation_{0};
-    std::vector<std::thread> receivers_;
+    struct Receiver {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended; // set by the thread as it returns
+    };
+    // Ended receivers are joined at the next open, so that a long run of re-plugs keeps no threads.
+    std::vector<Receiver> receivers_;
     std::unique_ptr<TransferQueue> transfers_;
     std::unique_ptr<FirmwareUpdate> firmware_;
     std::mutex imageLock_;

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 
 namespace kelvor::link {
 namespace {
@@ -24,6 +27,27 @@ bool equalNoCase(std::string_view a, std::string_view b) {
            });
 }
 
+// The longest pause a factor may stretch the simulator to, as the simulator itself allows.
+constexpr double kMaxTiming = 1000;
+
+std::optional<double> parseTiming(const std::string& text) {
+    if (text.empty()) return 1.0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(v) || v < 0 || v > kMaxTiming) return std::nullopt;
+    return v;
+}
+
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    if (text.empty()) return sim::SimOptions{}.seed;
+    if (text.find('-') != std::string::npos) return std::nullopt; // strtoull would wrap it
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+    if (*end != '\0' || errno == ERANGE) return std::nullopt;
+    return v;
+}
+
 ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& why) {
     ProgrammerChoice choice;
     const auto chip = sim::parseSocketChip(options.simChip);
@@ -33,6 +57,10 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     if (!faults.ok()) choice.problems.push_back(faults.error);
     if (!fresh.empty() && fresh != "0" && fresh != "1")
         choice.problems.push_back("SIMULATOR/FRESHCHIP \"" + fresh + "\" is not 0 or 1");
+    const auto timing = parseTiming(trimmed(options.simTiming));
+    const auto seed = parseSeed(trimmed(options.simSeed));
+    if (!timing) choice.problems.push_back("SIMULATOR/TIMING \"" + trimmed(options.simTiming) + "\" is not a factor from 0 to 1000");
+    if (!seed) choice.problems.push_back("SIMULATOR/SEED \"" + trimmed(options.simSeed) + "\" is not a number");
     if (!choice.problems.empty()) {
         choice.description = "no programmer: the simulator's options are not valid";
         return choice;
@@ -42,6 +70,9 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     o.followSelection = chip.follow;
     o.faults = faults.faults;
     o.autoInsert = fresh != "0";
+    o.timing = *timing;
+    o.seed = *seed;
+    choice.transferPace = std::min(*timing, 1.0);
     choice.programmer = std::make_unique<sim::SimulatedProgrammer>(o);
     choice.description = choice.programmer->description() + why;
     return choice;
@@ -68,6 +99,8 @@ ProgrammerOptions programmerOptionsFromSettings(const Settings& settings) {
     o.simChip = settings.readText("SIMULATOR", "CHIP");
     o.simFreshChip = settings.readText("SIMULATOR", "FRESHCHIP");
     o.simFaults = settings.readText("SIMULATOR", "FAULTS");
+    o.simTiming = settings.readText("SIMULATOR", "TIMING");
+    o.simSeed = settings.readText("SIMULATOR", "SEED");
     o.trace = settings.readText("SIMULATOR", "TRACE");
     return o;
 }

@@ -9,7 +9,8 @@
 //
 // A vendor library that fails to load (the named one, or libusbio.so beside the program) leaves the
 // station with no programmer and a message; it never falls back to the simulator, so an operator
-// cannot get a simulated burn by accident. Simulator options (SIMULATOR/CHIP, FRESHCHIP and FAULTS,
+// cannot get a simulated burn by accident. Simulator options (SIMULATOR/CHIP, FRESHCHIP, FAULTS,
+// TIMING and SEED,
 // --sim-chip, --sim-fault) only matter when the simulator is chosen; a value that does not parse
 // also leaves the station with no programmer. SIMULATOR/TRACE and --trace wrap whichever
 // programmer was chosen in a trace; a trace file that cannot be opened is reported and the
@@ -32,6 +33,8 @@ struct ProgrammerOptions {
     std::string simChip;    // model name, "none", "" or "auto" for a socket that follows the selection
     std::string simFreshChip; // "0": a burnt chip stays in the socket; "", "1": a fresh one replaces it
     std::string simFaults;  // "a,b,c"
+    std::string simTiming;  // factor on the simulator's answer delays and the transfer pauses; "": 1
+    std::string simSeed;    // the simulator's random seed (decimal or 0x hex); "": its default
     std::string trace;      // trace file, "" for none
 };
 
@@ -47,6 +50,9 @@ struct ProgrammerChoice {
     std::unique_ptr<Programmer> programmer; // null: the station runs with no programmer
     std::string description;                // one line for the log
     std::vector<std::string> problems;      // clear messages, one per problem
+    // Factor on the station's transfer pauses. They pace a real programmer's buffer, so only the
+    // simulator, whose answers the same factor speeds up, can shorten them.
+    double transferPace = 1.0;
 };
 
 // `programDir` is where libusbio.so is looked for in auto mode.

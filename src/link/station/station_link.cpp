@@ -19,7 +19,7 @@ std::unique_ptr<Link> createStationLink(CQORVENDlg& controller, const Programmer
     }
     notes.push_back("烧录器: " + (choice.description.empty() ? programmer->description() : choice.description));
     for (const auto& p : choice.problems) notes.push_back(p);
-    auto link = std::make_unique<Link>(controller, std::move(programmer), makeUdevMonitor());
+    auto link = std::make_unique<Link>(controller, std::move(programmer), makeUdevMonitor(), choice.transferPace);
     link->startupNotes = std::move(notes);
     controller.setLinkHooks(link.get());
     return link;

@@ -120,6 +120,8 @@ public:
     bool startFirmware(std::vector<std::uint8_t> firmware);
     // True from a successful start until the run's last step (its notification included) is done.
     bool busy() const { return busy_; }
+    // UI thread, while not busy(): the pauses and bounds of the transfers to come.
+    void setTiming(TransferTiming timing) { timing_ = std::move(timing); }
 
     // Called on the worker thread just before a chip image goes out (the receiver's OTP position
     // checks read it); must be thread-safe.

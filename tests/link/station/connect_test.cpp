@@ -133,6 +133,19 @@ TEST(Devices, UnplugAndPlugOfTheOpenProgrammer) {
     EXPECT_TRUE(t.paneHas("USB设备被插入!"));
 }
 
+// Every re-plug used to leave its ended receive thread unjoined until the station closed.
+TEST(Devices, RepluggingKeepsNoEndedReceiveThreads) {
+    LinkFixture t;
+    t.f.start();
+    for (int i = 0; i < 20; ++i) {
+        t.sim->unplug();
+        ASSERT_TRUE(t.runUntil([&] { return t.link->globals().g_receiverRunning == 0; }));
+        t.sim->plug();
+        ASSERT_TRUE(t.runUntil([&] { return t.link->linkOpen(); }));
+    }
+    EXPECT_LE(t.link->receiverThreads(), 2u);
+}
+
 TEST(Devices, OtherDevicesAndAnArrivalWhileOpen) {
     LinkFixture t;
     t.f.start();

@@ -92,15 +92,36 @@ TEST(ProgrammerChoice, SimulatorOptionsApplyOrStopTheChoice) {
     ASSERT_TRUE(choice.programmer);
     EXPECT_EQ(choice.description, "simulated programmer: socket empty, faults garbage,silent");
 
-    for (auto [chip, faults, problem] :
-         {std::tuple{"EP9999", "", "\"EP9999\""}, {"", "silent,bogus", "\"bogus\""}}) {
+    for (auto [chip, faults, timing, seed, problem] :
+         {std::tuple{"EP9999", "", "", "", "\"EP9999\""},
+          {"", "silent,bogus", "", "", "\"bogus\""},
+          {"", "", "fast", "", "SIMULATOR/TIMING \"fast\""},
+          {"", "", "-1", "", "SIMULATOR/TIMING \"-1\""},
+          {"", "", "", "-5", "SIMULATOR/SEED \"-5\""},
+          {"", "", "", "0x1g", "SIMULATOR/SEED \"0x1g\""}}) {
         o.simChip = chip;
         o.simFaults = faults;
+        o.simTiming = timing;
+        o.simSeed = seed;
         choice = chooseProgrammer(o, "/nonexistent");
         EXPECT_FALSE(choice.programmer);
         ASSERT_EQ(choice.problems.size(), 1u);
         EXPECT_NE(choice.problems[0].find(problem), std::string::npos) << choice.problems[0];
     }
+}
+
+// Only the simulator's own timing factor shortens the pauses that pace a programmer's buffer.
+TEST(ProgrammerChoice, OnlyAFasterSimulatorShortensTheTransferPauses) {
+    ProgrammerOptions o;
+    o.programmer = "sim";
+    EXPECT_EQ(chooseProgrammer(o, "/nonexistent").transferPace, 1.0);
+    o.simTiming = " 0 ";
+    EXPECT_EQ(chooseProgrammer(o, "/nonexistent").transferPace, 0.0);
+    o.simTiming = "3";
+    EXPECT_EQ(chooseProgrammer(o, "/nonexistent").transferPace, 1.0);
+    o.programmer = "/nonexistent/libusbio.so";
+    o.simTiming = "0";
+    EXPECT_EQ(chooseProgrammer(o, "/nonexistent").transferPace, 1.0);
 }
 
 TEST(ProgrammerChoice, CommandLineReplacesTheSettings) {
