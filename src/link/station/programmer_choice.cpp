@@ -3,6 +3,7 @@
 #include "link/sim/simulated_programmer.h"
 #include "link/station/tracing_programmer.h"
 #include "link/station/vendor_library.h"
+#include "qc/evaluation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,6 +34,24 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     if (!faults.ok()) choice.problems.push_back(faults.error);
     if (!fresh.empty() && fresh != "0" && fresh != "1")
         choice.problems.push_back("SIMULATOR/FRESHCHIP \"" + fresh + "\" is not 0 or 1");
+    sim::QcChipValues qc;
+    auto number16 = [&](const std::string& text, const char* key, std::uint16_t& out) {
+        const std::string t = trimmed(text);
+        if (t.empty()) return;
+        if (t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos || std::stol(t) > 65535)
+            choice.problems.push_back(std::string("SIMULATOR/") + key + " \"" + t + "\" is not a number 0-65535");
+        else
+            out = static_cast<std::uint16_t>(std::stol(t));
+    };
+    number16(options.simQcVersion, "QCVERSION", qc.version);
+    number16(options.simQcVoltage, "QCVOLTAGE", qc.millivolts);
+    if (const std::string date = trimmed(options.simQcDate); !date.empty()) {
+        int year = 0, monthDay = 0;
+        if (!qc::parseDate(date, year, monthDay) || year > 65535)
+            choice.problems.push_back("SIMULATOR/QCDATE \"" + date + "\" is not a date YYYY-MM-DD");
+        qc.year = static_cast<std::uint16_t>(year);
+        qc.monthDay = static_cast<std::uint16_t>(monthDay);
+    }
     if (!choice.problems.empty()) {
         choice.description = "no programmer: the simulator's options are not valid";
         return choice;
@@ -42,6 +61,7 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     o.followSelection = chip.follow;
     o.faults = faults.faults;
     o.autoInsert = fresh != "0";
+    o.qc = qc;
     choice.programmer = std::make_unique<sim::SimulatedProgrammer>(o);
     choice.description = choice.programmer->description() + why;
     return choice;
@@ -69,6 +89,9 @@ ProgrammerOptions programmerOptionsFromSettings(const Settings& settings) {
     o.simFreshChip = settings.readText("SIMULATOR", "FRESHCHIP");
     o.simFaults = settings.readText("SIMULATOR", "FAULTS");
     o.trace = settings.readText("SIMULATOR", "TRACE");
+    o.simQcVersion = settings.readText("SIMULATOR", "QCVERSION");
+    o.simQcDate = settings.readText("SIMULATOR", "QCDATE");
+    o.simQcVoltage = settings.readText("SIMULATOR", "QCVOLTAGE");
     return o;
 }
 

@@ -33,6 +33,11 @@ struct ProgrammerOptions {
     std::string simFreshChip; // "0": a burnt chip stays in the socket; "", "1": a fresh one replaces it
     std::string simFaults;  // "a,b,c"
     std::string trace;      // trace file, "" for none
+    // What the simulated QC firmware reads from a chip: version (0-65535), date (YYYY-MM-DD) and
+    // supply voltage in mV (0-65535); "" for the simulator's own.
+    std::string simQcVersion;
+    std::string simQcDate;
+    std::string simQcVoltage;
 };
 
 ProgrammerOptions programmerOptionsFromSettings(const Settings& settings);
