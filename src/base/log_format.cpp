@@ -30,9 +30,11 @@ std::string fileRecord(const LocalTime& t, std::string_view message) {
     return strfmt("%02d:%02d:%02d.%03d ", t.hour, t.minute, t.second, t.millisecond) + std::string(message);
 }
 
-std::string bannerText(const LocalTime& t) {
-    return strfmt("%d-%d-%d  %02d:%02d:%02d \r\n", t.year, t.month, t.day, t.hour, t.minute, t.second) +
-           "KEL-VOR V0.015-10.28 Start\r\n\t1.确认电脑与烧录器通过USB线连接\r\n\t2.点击烧录器连接按键\r\n\t3."
+std::string bannerText(const LocalTime& t, bool programmingSteps) {
+    std::string head = strfmt("%d-%d-%d  %02d:%02d:%02d \r\n", t.year, t.month, t.day, t.hour, t.minute, t.second) +
+                       "KEL-VOR V0.015-10.28 Start\r\n";
+    if (!programmingSteps) return head;
+    return head + "\t1.确认电脑与烧录器通过USB线连接\r\n\t2.点击烧录器连接按键\r\n\t3."
            "打开烧录文件\r\n\t4.选定校准频率值和UART工作波特率\r\n\t5.开始烧录\r\n";
 }
 

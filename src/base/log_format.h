@@ -19,7 +19,8 @@ inline constexpr int kMaxPaneLines = 1024;
 
 std::string panePrefix(const LocalTime& t);                           // "12:05:09 "
 std::string fileRecord(const LocalTime& t, std::string_view message); // "12:05:09.042 " + message
-std::string bannerText(const LocalTime& t);
+// Without the programming steps for a QC station, which has no connect button and no image file.
+std::string bannerText(const LocalTime& t, bool programmingSteps = true);
 std::string cutMessage(std::string_view message);
 
 } // namespace kelvor

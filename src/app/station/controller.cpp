@@ -7,6 +7,7 @@
 #include "jobs/page_controls.h"
 #include "jobs/station/job_station.h"
 #include "chips/selection.h"
+#include "qc/station/qc_station.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,6 +70,7 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
     buildPages();
     connectPages();
     connectJobPages();
+    qc_ = new qc::QcStation(*this);
     syncFusePage();
 }
 
@@ -134,7 +136,7 @@ void CQORVENDlg::startUp() {
     boot.setImage(boot::kDownload, "fw_download");
     boot.setVisible(boot::kDownload, false);
     // 12
-    log_.banner();
+    log_.banner(qcMode == 0);
     for (const QString& note : dirs_.notes()) log_.windowLog(note.toStdString());
     // 13
     link_->setUp();
@@ -203,10 +205,7 @@ void CQORVENDlg::createTabs() {
 void CQORVENDlg::showInitialPage() {
     for (const auto& name : page::all()) page(name).setPageVisible(false);
     if (qcMode) {
-        PageModel& test = page(page::kQcTest);
-        test.setPageVisible(true);
-        test.setText(controlKey(1085), q("****"));
-        test.setCurrent(controlKey(1085), 2); // idle display state
+        page(page::kQcTest).setPageVisible(true);
         return;
     }
     page(page::kIsp).setPageVisible(true);
@@ -304,21 +303,7 @@ void CQORVENDlg::fillStartUpContents() {
     if (!configList.empty()) applyConfigList(configList);
     if (settings_.readNumber("KELVOR", "EncryList") == 1) lockEncryptedControls();
 
-    if (qcMode) {
-        PageModel& qcc = page(page::kQcConfig);
-        qcc.setItems(controlKey(1091), {q("ZEP2706"), q("ZEP27C42"), q("EP406"), q("ZEP2707"), q("EP39F02"),
-                                        q("EP408"), q("EP39F022"), q("EP39F020"), q("EP39F024"), q("EP39F256")});
-        for (int id : {1076, 1078, 1087, 1088, 1089}) qcc.setEnabled(controlKey(id), false);
-        PageModel& test = page(page::kQcTest);
-        for (int id : {1072, 1073, 1075, 1082, 1083, 1084, 1090}) test.setEnabled(controlKey(id), false);
-        PageModel& comm = page(page::kQcComm);
-        const std::pair<int, const char*> stats[] = {
-            {1095, "ID错误:"},        {1096, "SRAM错误:"},      {1097, "BGR错误:"},
-            {1098, "16M时钟错误:"},   {1106, "低速1M时钟错误:"}, {1099, "OP错误:"},
-            {1100, "主区编程错误:"},  {1101, "主区校验错误:"},  {1102, "配置区编程错误:"},
-            {1103, "配置区校验错误:"}, {1104, "配置区编程2错误:"}, {1105, "配置区校验2错误:"}};
-        for (const auto& [id, text] : stats) comm.setText(controlKey(id), q(text));
-    }
+    if (qcMode) qc_->startUp();
 }
 
 void CQORVENDlg::applyConfigList(const std::string& text) {
@@ -424,6 +409,10 @@ long CQORVENDlg::sendMessage(int message, long wParam, long lParam) {
     case WM_COUNT_CLEAR: link_->onCountClear(wParam, lParam); break;
     case WM_DETECT_RESULT: link_->onDetectResult(); break;
     case WM_CHIP_RESET: link_->onChipReset(); break;
+    case WM_QC_PRECHECK: qc_->onPrecheck(); break;
+    case WM_QC_RESULT: qc_->onResult(); break;
+    case WM_QC_STATS_REQUEST: qc_->onStatsRequest(); break;
+    case WM_QC_STATS: qc_->onStats(); break;
     default: break;
     }
     return 0;

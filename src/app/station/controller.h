@@ -32,6 +32,9 @@ struct ImageState;
 namespace kelvor::jobs {
 struct TransferRequest;
 }
+namespace kelvor::qc {
+class QcStation;
+}
 
 namespace kelvor {
 
@@ -116,6 +119,12 @@ public:
     // A programming run is in progress: from its job's start until the programmer has finished
     // reporting the burn (or the run's bounds have ended it).
     virtual bool runInProgress() const { return false; }
+    // A one-shot programmer command with zero arguments (the QC test 18, the statistics 20);
+    // the library's 0 for success.
+    virtual int zepIap(int command) { return command == 0 ? 0 : 1; }
+    // The last QC reply and error statistics the programmer reported.
+    virtual std::array<std::uint8_t, 15> qcReply() const { return {}; }
+    virtual std::array<std::uint16_t, 12> qcErrorStats() const { return {}; }
 };
 
 class CQORVENDlg : public QObject {
@@ -151,6 +160,7 @@ public:
     const StationDirs& dirs() const { return dirs_; }
     void setLinkHooks(LinkHooks* hooks) { link_ = hooks ? hooks : &noLink_; }
     LinkHooks& link() { return *link_; }
+    qc::QcStation& qc() { return *qc_; }
 
     // Chip selection.
     void selectModel(const chips::ModelRow& row);
@@ -257,6 +267,7 @@ private:
     std::map<QString, PageModel*> pages_;
     LinkHooks noLink_;
     LinkHooks* link_ = &noLink_;
+    qc::QcStation* qc_ = nullptr; // a child of the controller
 };
 
 // The start-up contents of the lists.

@@ -2,6 +2,8 @@
 
 #include "app/ui/binder.h"
 #include "app/ui/forms.h"
+#include "qc/evaluation.h"
+#include "qc/page_controls.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -122,6 +124,11 @@ void MainWindow::buildMenus() {
             });
         }
     }
+    // A QC station has no menu bar: "退出" stays reachable by its shortcut.
+    if (auto* exit = findChild<QAction*>(QStringLiteral("a32775"))) {
+        exit->setShortcut(QKeySequence::Quit);
+        addAction(exit);
+    }
     // No window-manager system menu here: the About item goes to the System menu instead.
     if (auto* system = findChild<QMenu*>(QStringLiteral("menuSystem"))) {
         system->addSeparator();
@@ -156,22 +163,26 @@ void MainWindow::refreshChecks(QMenu* menu) {
 }
 
 void MainWindow::styleQcDisplay() {
-    auto* display = pages_.value(page::kQcTest) ? pages_.value(page::kQcTest)->findChild<QLabel*>(QStringLiteral("c1085"))
+    auto* display = pages_.value(page::kQcTest) ? pages_.value(page::kQcTest)->findChild<QLabel*>(controlKey(qctest::kDisplay))
                                                 : nullptr;
     if (!display) return;
-    QFont font(QStringLiteral("宋体"));
+    // "宋体" where it exists; a Song face of the CJK fonts a Linux desktop has otherwise.
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Sans CJK SC")});
     font.setPointSize(45);
     display->setFont(font);
     PageModel& qc = station_.page(page::kQcTest);
     auto paint = [display, &qc] {
-        // 2 idle, 1 pass, 0 fail.
-        const int state = qc.current(controlKey(1085));
-        const char* colour = state == 1 ? "rgb(60,179,113)" : state == 0 ? "rgb(220,20,60)" : "black";
-        display->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
+        const int state = qc.current(controlKey(qctest::kDisplay));
+        const auto d = state == 0 ? qc::Display::Fail : state == 1 ? qc::Display::Pass : qc::Display::Idle;
+        display->setStyleSheet(QStringLiteral("color: #%1;").arg(qc::displayColour(d), 6, 16, QLatin1Char('0')));
+        // At once: a message box may open before the event loop would paint.
+        display->repaint();
     };
     paint();
     connect(&qc, &PageModel::changed, display, [paint](const QString& key) {
-        if (key == controlKey(1085)) paint();
+        if (key == controlKey(qctest::kDisplay)) paint();
     });
 }
 

@@ -69,13 +69,13 @@ void EventLog::replacePane(std::string_view text) {
     enqueue({true, QString::fromStdString(std::string(text))});
 }
 
-void EventLog::banner() {
+void EventLog::banner(bool programmingSteps) {
     LocalTime t;
     {
         std::lock_guard lock(mutex_);
         t = clock_();
     }
-    enqueue({true, QString::fromStdString(bannerText(t))});
+    enqueue({true, QString::fromStdString(bannerText(t, programmingSteps))});
 }
 
 void EventLog::enqueue(PaneOp op) {

@@ -51,7 +51,7 @@ public:
     void eventLog(std::string_view message);
     // Replaces the whole pane text (the transfers' short error texts); any thread.
     void replacePane(std::string_view text);
-    void banner();
+    void banner(bool programmingSteps = true);
 
 private:
     struct PaneOp {

@@ -7,6 +7,7 @@
 #include "jobs/field_rules.h"
 #include "jobs/job.h"
 #include "jobs/page_controls.h"
+#include "qc/page_controls.h"
 
 namespace kelvor::jobs {
 namespace {
@@ -250,8 +251,8 @@ void CQORVENDlg::connectJobPages() {
     jobs::connectOptionPages(*this);
 
     PageModel& qc = page(page::kQcConfig);
-    qc.setCharFilter(controlKey(1079), jobs::myEditFilter(jobs::kFieldCheckCode));
-    qc.setCharFilter(controlKey(1076), jobs::myEditFilter(jobs::kFieldFirmwareVersion));
+    qc.setCharFilter(controlKey(qcconfig::kChecksum), jobs::myEditFilter(jobs::kFieldCheckCode));
+    qc.setCharFilter(controlKey(qcconfig::kVersion), jobs::myEditFilter(jobs::kFieldFirmwareVersion));
 }
 
 } // namespace kelvor

@@ -28,8 +28,12 @@ enum class Fault : std::uint8_t {
     NoReturn,          // after command 9 the programmer leaves the bus and does not come back
     PowerLoss,         // power fails once in an update, at its second data packet; back in the boot loader
     NgRate,            // each burn fails with the fault set's NG percentage (seeded)
+    QcSilent,          // command 18 (QC test) is accepted and never answered
+    QcChecksum,        // the QC firmware reads a checksum that differs from the chip's
+    QcVersion,         // the QC firmware reads a firmware version one above the chip's
+    QcVoltage,         // the QC firmware measures a supply voltage above 5500 mV
 };
-inline constexpr int kFaultCount = 19;
+inline constexpr int kFaultCount = 23;
 
 // What "ng-rate" means when it is switched on without a value (the GUI's menu toggles it).
 inline constexpr int kDefaultNgRate = 10;

@@ -77,11 +77,16 @@ public:
     bool blank(std::size_t offset, std::size_t count) const;
     std::span<const std::uint8_t> cells() const { return cells_; }
     std::size_t size() const { return cells_.size(); }
-    // 16-bit sum of all cells, the checksum the QC firmware reports.
+    // 16-bit sum of all cells, the checksum the QC firmware reports of a chip it has no image for.
     std::uint16_t sum16() const;
+    // The station's CKSUM of the chip image a burn wrote into these cells: what the QC firmware
+    // reports of a chip burnt in this session.
+    std::optional<std::uint16_t> burntChecksum() const { return burntChecksum_; }
+    void setBurntChecksum(std::uint16_t v) { burntChecksum_ = v; }
 
 private:
     std::vector<std::uint8_t> cells_;
+    std::optional<std::uint16_t> burntChecksum_;
 };
 
 // SplitMix64: the same numbers on every platform and standard library.

@@ -1,5 +1,7 @@
 #include "link/sim/simulated_programmer.h"
 
+#include "qc/evaluation.h"
+
 #include "image/buffers.h"
 #include "image/checksums.h"
 #include "link/sim/chip_image.h"
@@ -58,11 +60,8 @@ constexpr double kMaxTiming = 1000.0;
 // The code a garbage answer carries: one the station's status table does not list.
 constexpr std::uint8_t kGarbageCode = 0x18;
 
-// What the QC firmware reads from a chip besides its identifier and checksum.
-constexpr std::uint16_t kChipFirmwareVersion = 258;
-constexpr std::uint16_t kChipFirmwareYear = 2024;
-constexpr std::uint16_t kChipFirmwareMonthDay = 315;
-constexpr int kChipSupplyMillivolts = 4980;
+// What the qc-voltage fault makes the QC firmware measure.
+constexpr std::uint16_t kQcOutOfRangeMillivolts = 5600;
 
 std::string makePath(std::uint64_t seed) {
     // The instance part differs per seed, as it differs per USB port.
@@ -420,6 +419,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     auto fail = [&](Failure f, const BurnProfile& p) {
         appendFailure(steps, f, p, wait, selected);
         recordBurn(false);
+        countError(f);
         post(steps, awaited, selected);
     };
     if (!chip_) return fail(Failure::EmptySocket, burnProfile(selected));
@@ -451,6 +451,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
         ng = drawNg(profile);
         if (!appendCalibration(steps, profile, chip.freqIndex, ng.trimFails, wait, selected, rng_)) {
             recordBurn(false);
+            if (counters_[2] < 0xFFFF) ++counters_[2]; // BGR错误: the voltage trim ran out
             return post(steps, awaited, selected);
         }
     }
@@ -463,7 +464,15 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
     how.weakBit = faults_.has(Fault::VerifyFail) || ng.weakBit;
     const BurnResult r = appendCellBurn(steps, profile, *otp_, cells, how, wait, selected, rng_);
     if (r.cellsWritten) chipWritten_ = true;
-    if (r.passed) ++uidCount_;
+    if (r.passed) {
+        ++uidCount_;
+        // The CKSUM the station showed leaves the UID out, so it holds for the cells as burnt.
+        const auto n = static_cast<std::size_t>(layout->programBytes);
+        otp_->setBurntChecksum(image::maskedImageCrc(image.data(), n + jobs::kCheckOffset, family.cksum,
+                                                     n + jobs::kSkipOffset));
+    } else {
+        countError(how.blankFails ? Failure::Blank : Failure::Verify);
+    }
     recordBurn(r.passed);
     post(steps, awaited, selected);
 }
@@ -742,13 +751,38 @@ int SimulatedProgrammer::startFirmware(Restart& restart) {
 std::array<std::uint8_t, 15> SimulatedProgrammer::qcReply() {
     std::array<std::uint8_t, 15> q{};
     if (!chip_) return q; // nothing in the socket: every value reads 0
-    putBe16(&q[2], chip_->identifier);
-    putBe16(&q[4], otp_->sum16());
-    putBe16(&q[6], kChipFirmwareVersion);
-    putBe16(&q[8], kChipFirmwareYear);
-    putBe16(&q[10], kChipFirmwareMonthDay);
-    putBe16(&q[12], static_cast<std::uint16_t>(kChipSupplyMillivolts + rng_.between(-20, 20)));
+    // The QC firmware names some chips by identifiers of its own.
+    const std::uint32_t id = qc::qcIdentifierOf(chip_->model).value_or(chip_->identifier);
+    for (int i = 0; i < 4; ++i) q[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> (24 - 8 * i));
+    std::uint16_t sum = otp_->burntChecksum().value_or(otp_->sum16());
+    if (faults_.has(Fault::QcChecksum)) sum = static_cast<std::uint16_t>(sum ^ 0x0101);
+    const QcChipValues& v = options_.qc;
+    putBe16(&q[4], sum);
+    putBe16(&q[6], static_cast<std::uint16_t>(v.version + (faults_.has(Fault::QcVersion) ? 1 : 0)));
+    putBe16(&q[8], v.year);
+    putBe16(&q[10], v.monthDay);
+    // A measurement wanders a little, never across the range's ends.
+    const int jitter = static_cast<int>(rng_.between(-5, 5));
+    int mv = v.millivolts;
+    if (mv > 3005 && mv < 5495) mv += jitter;
+    putBe16(&q[12], faults_.has(Fault::QcVoltage) ? kQcOutOfRangeMillivolts : static_cast<std::uint16_t>(mv));
     return q;
+}
+
+void SimulatedProgrammer::countError(Failure failure) {
+    std::size_t k = 6; // 主区编程错误
+    switch (failure) {
+    case Failure::EmptySocket:
+    case Failure::WrongId: k = 0; break; // ID错误
+    case Failure::Checksum:
+    case Failure::Verify: k = 7; break; // 主区校验错误
+    case Failure::Layout:
+    case Failure::HeadMismatch:
+    case Failure::HeadMissing:
+    case Failure::PageCrc:
+    case Failure::Blank: break;
+    }
+    if (counters_[k] < 0xFFFF) ++counters_[k];
 }
 
 int SimulatedProgrammer::zepIap(int command, int a, int b, int c) {
@@ -848,6 +882,7 @@ int SimulatedProgrammer::iapLocked(int command, int a, int b, int c, Restart& re
         return 0;
     }
     case 18: { // QC test
+        if (faults_.has(Fault::QcSilent)) return 0;
         const auto q = qcReply();
         answer(0xFC, q, kDelayQcTest);
         return 0;

@@ -69,6 +69,15 @@
 
 namespace kelvor::link::sim {
 
+// What the QC firmware reads from a chip besides its identifier and checksum: the firmware version
+// and date burnt into it, and the supply voltage it measures (SIMULATOR/QCVERSION, QCDATE, QCVOLTAGE).
+struct QcChipValues {
+    std::uint16_t version = 258;
+    std::uint16_t year = 2024;
+    std::uint16_t monthDay = 315;
+    std::uint16_t millivolts = 4980;
+};
+
 struct SimOptions {
     std::optional<SocketChip> chip = defaultSocketChip(); // nullopt: empty socket
     // The socket takes a blank chip of every model the station selects (modelSelected); `chip` is
@@ -85,6 +94,7 @@ struct SimOptions {
     // model when the next burn starts, as an operator changes chips between presses. Off: the
     // burnt chip stays, and burning it again fails its blank check.
     bool autoInsert = true;
+    QcChipValues qc;
 };
 
 // Counters of status 0xFB, in the order of the QC statistics page.
@@ -256,6 +266,8 @@ private:
     int firmwareBlockComplete(int address, int length, int crc);
     int firmwareComplete(int zero, int length, int crc);
     void recordBurn(bool passed);
+    // A failed burn counts in the programmer's error statistics.
+    void countError(Failure failure);
     // What the programmer does once a command has been answered.
     enum class Restart : std::uint8_t { None, ComesBack, StaysAway };
     int startFirmware(Restart& restart);

@@ -8,6 +8,7 @@
 #include "base/strfmt.h"
 #include "link/station/link.h"
 #include "link/station/transfer.h"
+#include "qc/page_controls.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,8 +21,6 @@
 namespace kelvor::link {
 namespace {
 
-// The QC configuration page's chip-model list; its first entry takes the QC firmware.
-constexpr int kQcModelList = 1091;
 constexpr int kEnterRetryMs = 100;
 constexpr int kQcFirmwareDelayMs = 500;
 
@@ -124,7 +123,7 @@ void FirmwareUpdate::continueUpdate() {
     if (c_.qcFirmwareRequest != 0) {
         c_.qcFirmwareRequest = 0;
         QThread::msleep(kQcFirmwareDelayMs);
-        if (c_.page(page::kQcConfig).current(controlKey(kQcModelList)) == 0) {
+        if (c_.page(page::kQcConfig).current(controlKey(qcconfig::kFirmwareList)) == 0) {
             c_.imagePath = QDir(c_.programDir()).filePath(QString::fromUtf8(kQcFirmwareFile.data(),
                                                                             static_cast<qsizetype>(kQcFirmwareFile.size())));
             updateFile_ = c_.imagePath;

@@ -102,6 +102,9 @@ public:
     void setProgressByReport(bool on) override { g_.g_progressByReport = on ? 1 : 0; }
     void countProgramPress() override { ++g_.g_programPresses; }
     void modelSelected(const chips::ModelRow& row) override;
+    int zepIap(int command) override { return programmer_->zepIap(command, 0, 0, 0); }
+    std::array<std::uint8_t, 15> qcReply() const override { return g_.qcReply(); }
+    std::array<std::uint16_t, 12> qcErrorStats() const override { return g_.qcErrorStats(); }
 
     // The status line's note of the chip in the simulated socket (main-window key kSocketKey),
     // refreshed whenever the station or the 模拟器 menu may have changed it.

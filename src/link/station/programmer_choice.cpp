@@ -3,6 +3,7 @@
 #include "link/sim/simulated_programmer.h"
 #include "link/station/tracing_programmer.h"
 #include "link/station/vendor_library.h"
+#include "qc/evaluation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,6 +62,24 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     const auto seed = parseSeed(trimmed(options.simSeed));
     if (!timing) choice.problems.push_back("SIMULATOR/TIMING \"" + trimmed(options.simTiming) + "\" is not a factor from 0 to 1000");
     if (!seed) choice.problems.push_back("SIMULATOR/SEED \"" + trimmed(options.simSeed) + "\" is not a number");
+    sim::QcChipValues qc;
+    auto number16 = [&](const std::string& text, const char* key, std::uint16_t& out) {
+        const std::string t = trimmed(text);
+        if (t.empty()) return;
+        if (t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos || std::stol(t) > 65535)
+            choice.problems.push_back(std::string("SIMULATOR/") + key + " \"" + t + "\" is not a number 0-65535");
+        else
+            out = static_cast<std::uint16_t>(std::stol(t));
+    };
+    number16(options.simQcVersion, "QCVERSION", qc.version);
+    number16(options.simQcVoltage, "QCVOLTAGE", qc.millivolts);
+    if (const std::string date = trimmed(options.simQcDate); !date.empty()) {
+        int year = 0, monthDay = 0;
+        if (!qc::parseDate(date, year, monthDay) || year > 65535)
+            choice.problems.push_back("SIMULATOR/QCDATE \"" + date + "\" is not a date YYYY-MM-DD");
+        qc.year = static_cast<std::uint16_t>(year);
+        qc.monthDay = static_cast<std::uint16_t>(monthDay);
+    }
     if (!choice.problems.empty()) {
         choice.description = "no programmer: the simulator's options are not valid";
         return choice;
@@ -73,6 +92,7 @@ ProgrammerChoice simulator(const ProgrammerOptions& options, const std::string& 
     o.timing = *timing;
     o.seed = *seed;
     choice.transferPace = std::min(*timing, 1.0);
+    o.qc = qc;
     choice.programmer = std::make_unique<sim::SimulatedProgrammer>(o);
     choice.description = choice.programmer->description() + why;
     return choice;
@@ -102,6 +122,9 @@ ProgrammerOptions programmerOptionsFromSettings(const Settings& settings) {
     o.simTiming = settings.readText("SIMULATOR", "TIMING");
     o.simSeed = settings.readText("SIMULATOR", "SEED");
     o.trace = settings.readText("SIMULATOR", "TRACE");
+    o.simQcVersion = settings.readText("SIMULATOR", "QCVERSION");
+    o.simQcDate = settings.readText("SIMULATOR", "QCDATE");
+    o.simQcVoltage = settings.readText("SIMULATOR", "QCVOLTAGE");
     return o;
 }
 

@@ -36,6 +36,11 @@ struct ProgrammerOptions {
     std::string simTiming;  // factor on the simulator's answer delays and the transfer pauses; "": 1
     std::string simSeed;    // the simulator's random seed (decimal or 0x hex); "": its default
     std::string trace;      // trace file, "" for none
+    // What the simulated QC firmware reads from a chip: version (0-65535), date (YYYY-MM-DD) and
+    // supply voltage in mV (0-65535); "" for the simulator's own.
+    std::string simQcVersion;
+    std::string simQcDate;
+    std::string simQcVoltage;
 };
 
 ProgrammerOptions programmerOptionsFromSettings(const Settings& settings);
