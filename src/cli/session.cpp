@@ -79,6 +79,8 @@ void Session::settle(int ms) {
 
 void Session::flush(std::ostream& out) {
     for (; printed_ < lines_.size(); ++printed_) out << lines_[printed_] << "\n";
+    // A chip's lines reach a pipe when its run is over, not when a buffer fills.
+    out.flush();
 }
 
 Json Session::boxesJson() const {

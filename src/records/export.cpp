@@ -34,7 +34,7 @@ std::string measuresText(const ChipRecord& r) {
     std::string out;
     for (const auto& m : r.measures) {
         if (!out.empty()) out += "; ";
-        out += m.name + "=" + strfmt("%.6g", m.value);
+        out += m.name + "=" + strfmt("%.10g", m.value);
     }
     return out;
 }
@@ -85,7 +85,7 @@ const Column kColumns[] = {
 
 std::string cellText(const Cell& c) {
     if (std::holds_alternative<std::int64_t>(c)) return std::to_string(std::get<std::int64_t>(c));
-    if (std::holds_alternative<double>(c)) return strfmt("%.6g", std::get<double>(c));
+    if (std::holds_alternative<double>(c)) return strfmt("%.10g", std::get<double>(c));
     if (std::holds_alternative<std::string>(c)) return std::get<std::string>(c);
     return {};
 }

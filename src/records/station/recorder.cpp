@@ -215,6 +215,7 @@ bool Recorder::record(ChipRecord& r) {
         writeFailed(error);
         return false;
     }
+    lastId_ = r.id;
     emit recorded(r.id);
     return true;
 }

@@ -39,6 +39,8 @@ public:
     void start();
     bool enabled() const { return store_.isOpen(); }
     const RecordStore& store() const { return store_; }
+    // The id of the record last committed (0: none yet).
+    std::int64_t lastRecordId() const { return lastId_; }
     QString path() const { return QString::fromStdString(store_.path()); }
 
     // The inputs of a run that starts now, from the station as it stands: for a run that is not a
@@ -67,6 +69,7 @@ private:
     link::Link& link_;
     RecordStore store_;
     bool warned_ = false;
+    std::int64_t lastId_ = 0;
     std::string station_;
     // The job prepared last, waiting for its run.
     std::optional<RunInputs> prepared_;

@@ -314,29 +314,39 @@ bool RecordStore::writeStagesAndMeasures(const ChipRecord& r, std::string& error
     return true;
 }
 
-bool RecordStore::add(ChipRecord& r, std::string& error) {
-    if (!db_) return error = "records database not open", false;
-    if (!exec("BEGIN IMMEDIATE", error)) return false;
-    static const std::string insert = [] {
+bool RecordStore::insert(ChipRecord& r, std::string& error) {
+    static const std::string sql = [] {
         std::string q = std::string("INSERT INTO chips (") + kChipColumns + ") VALUES (";
         for (int i = 0; i < kChipColumnCount; ++i) q += i ? ", ?" : "?";
         return q + ")";
     }();
-    bool ok = false;
-    if (sqlite3_stmt* s = prepared(kInsertChip, insert.c_str(), error)) {
-        bindChip(s, r);
-        ok = sqlite3_step(s) == SQLITE_DONE;
-        if (!ok) error = lastError(db_);
+    sqlite3_stmt* s = prepared(kInsertChip, sql.c_str(), error);
+    if (!s) return false;
+    bindChip(s, r);
+    if (sqlite3_step(s) != SQLITE_DONE) return error = lastError(db_), false;
+    r.id = sqlite3_last_insert_rowid(db_);
+    return writeStagesAndMeasures(r, error);
+}
+
+bool RecordStore::add(ChipRecord& r, std::string& error) {
+    std::vector<ChipRecord*> one{&r};
+    return addAll(one, error);
+}
+
+bool RecordStore::addAll(const std::vector<ChipRecord*>& records, std::string& error) {
+    if (!db_) return error = "records database not open", false;
+    if (!exec("BEGIN IMMEDIATE", error)) return false;
+    std::vector<std::int64_t> before;
+    bool ok = true;
+    for (ChipRecord* r : records) {
+        before.push_back(r->id);
+        if (!(ok = insert(*r, error))) break;
     }
-    const std::int64_t before = r.id;
-    if (ok) {
-        r.id = sqlite3_last_insert_rowid(db_);
-        ok = writeStagesAndMeasures(r, error) && exec("COMMIT", error);
-    }
+    ok = ok && exec("COMMIT", error);
     if (!ok) {
         std::string ignored;
         exec("ROLLBACK", ignored);
-        r.id = before;
+        for (std::size_t k = 0; k < before.size(); ++k) records[k]->id = before[k];
     }
     return ok;
 }

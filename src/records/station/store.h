@@ -42,6 +42,8 @@ public:
 
     // Stores a record and its stages in one transaction, committed when this returns true; sets r.id.
     bool add(ChipRecord& r, std::string& error);
+    // Many records in one transaction (imports, generated test data): all or none.
+    bool addAll(const std::vector<ChipRecord*>& records, std::string& error);
     // Rewrites a stored record's stages, measures and duration (the run's end after its verdict).
     bool update(const ChipRecord& r, std::string& error);
 
@@ -53,6 +55,7 @@ public:
 
 private:
     bool exec(const char* sql, std::string& error);
+    bool insert(ChipRecord& r, std::string& error);
     bool createOrMigrate(std::string& error);
     bool writeStagesAndMeasures(const ChipRecord& r, std::string& error);
     sqlite3_stmt* prepared(int slot, const char* sql, std::string& error);
