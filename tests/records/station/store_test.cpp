@@ -86,7 +86,7 @@ TEST(Store, WhatIsAddedComesBackAndFiltersSelect) {
     RecordFilter bare;
     bare.withStages = false;
     EXPECT_TRUE(reader.query(bare, error).front().stages.empty());
-    EXPECT_EQ(reader.models(error), (std::vector<std::string>{"EP27C42", "EP2702"}));
+    EXPECT_EQ(reader.models(error), (std::vector<std::string>{"EP2702", "EP27C42"}));
 
     // The run's end rewrites the stages and the duration of its record.
     ChipRecord done = all[0];
