@@ -123,6 +123,8 @@ RecordsWindow::RecordsWindow(const QString& databasePath, QWidget* parent) : QWi
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setAlternatingRowColors(true);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
 
     perHour_ = chartView(QStringLiteral("每小时 OK / NG"));
     failures_ = chartView(QStringLiteral("失败阶段排行"));
@@ -205,6 +207,7 @@ void RecordsWindow::reload() {
     drawCharts(rows);
     const auto shown = rows.size();
     rows_->reset(std::move(rows));
+    table_->resizeColumnsToContents();
     status_->setText(error.empty() ? QStringLiteral("%1 条记录  %2").arg(shown).arg(path_)
                                    : QString::fromStdString(error));
 }
@@ -246,6 +249,7 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
     countAxis->setLabelFormat(QStringLiteral("%d"));
     hour->addAxis(countAxis, Qt::AlignLeft);
     stacked->attachAxis(countAxis);
+    countAxis->applyNiceNumbers();
 
     QChart* fail = failures_->chart();
     clearChart(fail);
@@ -268,6 +272,7 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
     failCount->setLabelFormat(QStringLiteral("%d"));
     fail->addAxis(failCount, Qt::AlignBottom);
     pareto->attachAxis(failCount);
+    failCount->applyNiceNumbers(); // whole counts at whole ticks
     fail->legend()->hide();
 
     QChart* drift = drift_->chart();
@@ -287,10 +292,16 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
     points->replace(xy);
     drift->addSeries(points);
     auto* timeAxis = new QDateTimeAxis;
-    timeAxis->setFormat(QStringLiteral("MM-dd HH:mm"));
-    if (!series_.drift.empty())
-        timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(series_.drift.front().epochMs - 60000),
-                           QDateTime::fromMSecsSinceEpoch(series_.drift.back().epochMs + 60000));
+    if (!series_.drift.empty()) {
+        const qint64 first = series_.drift.front().epochMs, last = series_.drift.back().epochMs;
+        const qint64 pad = std::max<qint64>((last - first) / 20, 1000);
+        // Seconds for a run of minutes, dates for a week of production.
+        timeAxis->setFormat(last - first < 3600 * 1000 ? QStringLiteral("HH:mm:ss")
+                            : last - first < 86400 * 1000 ? QStringLiteral("HH:mm")
+                                                          : QStringLiteral("MM-dd HH:mm"));
+        timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first - pad), QDateTime::fromMSecsSinceEpoch(last + pad));
+    }
+    timeAxis->setTickCount(5);
     drift->addAxis(timeAxis, Qt::AlignBottom);
     points->attachAxis(timeAxis);
     auto* deltaAxis = new QValueAxis;
