@@ -249,6 +249,9 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
     countAxis->setLabelFormat(QStringLiteral("%d"));
     hour->addAxis(countAxis, Qt::AlignLeft);
     stacked->attachAxis(countAxis);
+    int mostChips = 1;
+    for (const auto& c : series_.perHour) mostChips = std::max(mostChips, c.total);
+    countAxis->setRange(0, mostChips);
     countAxis->applyNiceNumbers();
 
     QChart* fail = failures_->chart();
@@ -272,6 +275,9 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
     failCount->setLabelFormat(QStringLiteral("%d"));
     fail->addAxis(failCount, Qt::AlignBottom);
     pareto->attachAxis(failCount);
+    int mostFailures = 1;
+    for (const auto& c : series_.failures) mostFailures = std::max(mostFailures, c.total);
+    failCount->setRange(0, mostFailures);
     failCount->applyNiceNumbers(); // whole counts at whole ticks
     fail->legend()->hide();
 
