@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
     qt6-multimedia-dev sox dpkg-dev desktop-file-utils
     libgl-dev libssl-dev libsimpleini-dev libudev-dev
-    libcli11-dev nlohmann-json3-dev libsqlite3-dev libqt6sql6-sqlite libqt6charts6-dev
+    libcli11-dev nlohmann-json3-dev libsqlite3-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev

@@ -104,6 +104,7 @@ int runProgram(Context& ctx) {
     int passed = 0, failed = 0;
     for (int n = 0; n < count; ++n) {
         ended.reset();
+        const std::int64_t recordBefore = s.recorder().lastRecordId();
         if (offline)
             st.sendMessage(WM_PROGRAM_MODE, offline, 0);
         else
@@ -118,6 +119,14 @@ int runProgram(Context& ctx) {
             ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
         if (ended->end == link::RunEnd::LinkClosed) return finish(kExitLink, passed, failed + 1);
         ended->pass ? ++passed : ++failed;
+        if (!json) {
+            // The chip's verdict, and the record that holds it (committed before it was shown).
+            const std::int64_t record = s.recorder().lastRecordId();
+            s.flush(ctx.out);
+            ctx.out << "chip " << (n + 1) << ": " << (ended->pass ? "OK" : "NG");
+            if (record > recordBefore) ctx.out << ", record " << record;
+            ctx.out << std::endl;
+        }
         if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);
     }
     return finish(failed ? kExitFail : kExitOk, passed, failed);

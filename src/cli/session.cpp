@@ -11,14 +11,10 @@
 #include <ostream>
 
 namespace kelvor::cli {
-namespace {
-
-QString programDir() {
+QString stationProgramDir() {
     const QByteArray home = qgetenv("KELVOR_HOME");
     return home.isEmpty() ? QCoreApplication::applicationDirPath() : QString::fromLocal8Bit(home);
 }
-
-} // namespace
 
 bool HeadlessPrompter::messageBox(const QString& caption, const QString& text, BoxButtons, BoxIcon) {
     if (boxes.size() < kBoxesKept) boxes.push_back({caption, text});
@@ -28,12 +24,13 @@ bool HeadlessPrompter::messageBox(const QString& caption, const QString& text, B
 
 Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
     StationEnvironment env;
-    env.programDir = programDir();
+    env.programDir = stationProgramDir();
     env.prompter = &prompter_;
     station_ = std::make_unique<CQORVENDlg>(env);
     auto options = programmerArgs(args, station_->settings());
     if (adjust) adjust(options);
     link_ = link::createStationLink(*station_, &options);
+    recorder_ = std::make_unique<records::Recorder>(*station_, *link_);
 
     // The pane as lines: "\r\n" ends a line; lone line ends inside messages show nothing.
     auto take = [this](const QString& text) {
@@ -61,11 +58,13 @@ Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptio
 
 Session::~Session() {
     station_->ui().shutdown();
+    recorder_.reset();
     link_.reset();
 }
 
 void Session::start() {
     station_->startUp();
+    recorder_->start();
     if (!link_->linkOpen() && station_->deviceCount == 0) station_->sendMessage(WM_LINK_CONNECT);
 }
 
@@ -100,6 +99,8 @@ void Session::streamLines(std::function<void(const std::string&)> sink) {
 
 void Session::flush(std::ostream& out) {
     for (; printed_ < lines_.size(); ++printed_) out << lines_[printed_] << "\n";
+    // A chip's lines reach a pipe when its run is over, not when a buffer fills.
+    out.flush();
 }
 
 Json Session::boxesJson() const {

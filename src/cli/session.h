@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "link/station/link.h"
 #include "link/station/programmer_choice.h"
+#include "records/station/recorder.h"
 
 #include <cstddef>
 #include <functional>
@@ -15,6 +16,9 @@
 #include <vector>
 
 namespace kelvor::cli {
+
+// The program directory the station's files are found from: $KELVOR_HOME when set.
+QString stationProgramDir();
 
 // The CLI's prompter: answers every box with Yes and keeps the first kBoxesKept of them for the
 // output (a job whose every chip raises the same warning would otherwise grow with the run); it
@@ -49,6 +53,7 @@ public:
     CQORVENDlg& station() { return *station_; }
     link::Link& link() { return *link_; }
     const HeadlessPrompter& prompter() const { return prompter_; }
+    records::Recorder& recorder() { return *recorder_; }
 
     // Runs the station's start-up (which connects a programmer that is present). When it found no
     // programmer, the connect runs as the window's "烧录器连接" would, so the log says why
@@ -79,6 +84,7 @@ private:
     std::function<void(const std::string&)> sink_;
     std::unique_ptr<CQORVENDlg> station_;
     std::unique_ptr<link::Link> link_;
+    std::unique_ptr<records::Recorder> recorder_;
     std::vector<std::string> lines_;
     std::string partial_;
     std::size_t printed_ = 0;

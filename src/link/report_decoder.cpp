@@ -43,8 +43,8 @@ constexpr const char* kZeroCountLine = "OSC FREQ=无效测量值(计数为0)";
 class Run {
 public:
     Run(std::span<const std::uint8_t, kReportSize> report, ReceiverState& state, const ReportContext& ctx,
-        std::vector<Effect>& out, int ms)
-        : st(state), ctx(ctx), ms(ms), r_(report), out_(out) {}
+        std::vector<Effect>& out, int ms, ReportReading* reading)
+        : st(state), ctx(ctx), ms(ms), r_(report), out_(out), reading_(reading) {}
 
     ReceiverState& st;
     const ReportContext& ctx;
@@ -80,10 +80,20 @@ public:
     void notify(Notification n) { out_.push_back({Effect::Kind::Notify, {}, static_cast<int>(n)}); }
     void sound(Sound s) { out_.push_back({Effect::Kind::Sound, {}, static_cast<int>(s)}); }
     void enableBoth() { out_.push_back({Effect::Kind::EnableBoth, {}, 0}); }
+    void measure(std::string_view name, double value) {
+        if (reading_) reading_->measures.push_back({name, value});
+    }
+    void firmware(std::uint32_t v) {
+        if (reading_) reading_->firmwareVersion = v;
+    }
+    void uid(std::uint32_t v) {
+        if (reading_) reading_->uid = v;
+    }
 
 private:
     std::span<const std::uint8_t, kReportSize> r_;
     std::vector<Effect>& out_;
+    ReportReading* reading_;
 };
 
 // Counters are ints shared with the station; keep their arithmetic defined at the extremes.
@@ -102,11 +112,20 @@ float deltaPercent(float f, float target) {
     return std::fabs(f - target) * 100.0f / target;
 }
 
-void mhzLine(Run& d, float mhz, float delta) {
+// Which oscillator a frequency line measures, for the reading.
+enum class Osc : std::uint8_t { Main, Slow };
+
+void freqMeasures(Run& d, Osc osc, double hz, float delta) {
+    d.measure(osc == Osc::Main ? "osc.freq_hz" : "slow.freq_hz", hz);
+    d.measure(osc == Osc::Main ? "osc.delta_pct" : "slow.delta_pct", delta);
+}
+void mhzLine(Run& d, float mhz, float delta, Osc osc = Osc::Main) {
     d.logf("OSC FREQ=%1.4fMHz, delta=%1.4f%%", mhz, delta);
+    freqMeasures(d, osc, static_cast<double>(mhz) * 1e6, delta);
 }
 void khzLine(Run& d, float khz, float delta) {
     d.logf("OSC FREQ=%1.4fKHz, delta=%1.4f%%", khz, delta);
+    freqMeasures(d, Osc::Slow, static_cast<double>(khz) * 1e3, delta);
 }
 
 // f = count x 3200 Hz against the selected calibration target.
@@ -146,12 +165,15 @@ void slowKhz(Run& d, float numerator, unsigned count, float target) {
 void oscPassed(Run& d) {
     if (d.is(Family::EP2702) || d.is(Family::EP2703) || d.in(ModelGroup::T)) {
         d.logf("OSC 校准成功!  OSC=0x%02x, %dms\n", d.B(3), d.ms);
+        d.measure("osc.trim", d.B(3));
         freqAgainstTarget(d);
     } else if (d.in(ModelGroup::BPlus)) {
         d.logf("OSC 校准成功!  OSC=0x%03x, %dms\n", d.trim10(), d.ms);
+        d.measure("osc.trim", d.trim10());
         freqAsRatio(d);
     } else if (d.in(ModelGroup::D)) {
         d.logf("OSC 校准成功!  OSC=0x%02x, %dms\n", d.B(3), d.ms);
+        d.measure("osc.trim", d.B(3));
         freqAsPeriod(d);
     } else if (d.is(Family::EP39B13)) {
         d.logf("OSC_TRIM_OK %dms\n", d.ms);
@@ -161,23 +183,42 @@ void oscPassed(Run& d) {
 void oscFailed(Run& d) {
     if (d.is(Family::EP2702)) {
         d.logf("OSC 校准失败! OSC=0x%02x, %dms\n", d.B(3), d.ms);
+        d.measure("osc.trim", d.B(3));
         freqAgainstTarget(d);
     } else if (d.in(ModelGroup::BPlus)) {
         d.logf("OSC 校准失败! OSC=0x%02x, %dms\n", d.trim10(), d.ms);
+        d.measure("osc.trim", d.trim10());
         freqAsRatio(d);
     } else if (d.is(Family::EP39B13)) {
         d.logf("OSC_TRIM_ERR %dms\n", d.ms);
     }
 }
 
+// A voltage trim's three values for the reading: its trim code, the volts and the delta.
+void trimMeasures(Run& d, std::string_view prefix, float v, float delta) {
+    static constexpr std::string_view kNames[][3] = {
+        {"v1p0.trim", "v1p0.volts", "v1p0.delta_pct"},    {"v1.trim", "v1.volts", "v1.delta_pct"},
+        {"v1p3.trim", "v1p3.volts", "v1p3.delta_pct"},    {"v2p15.trim", "v2p15.volts", "v2p15.delta_pct"},
+        {"v3p0.trim", "v3p0.volts", "v3p0.delta_pct"},
+    };
+    for (const auto& n : kNames) {
+        if (n[0].substr(0, n[0].find('.')) != prefix) continue;
+        d.measure(n[0], d.B(3));
+        d.measure(n[1], v);
+        d.measure(n[2], delta);
+    }
+}
+
 void v1p0Line(Run& d) {
     const float v = d.volts();
+    trimMeasures(d, "v1p0", v, std::fabs(v - 1.0f) * 100.0f);
     d.logf("V1P0_TRIM=0x%02x,V1P0 Vol=%1.4fv,delta=%1.4f%%,%dms\n", d.B(3), v, std::fabs(v - 1.0f) * 100.0f,
            d.ms);
 }
 void v3p0Line(Run& d, bool error) {
     const float v = d.volts();
     const float delta = deltaPercent(v, 3.0f);
+    trimMeasures(d, "v3p0", v, delta);
     if (error)
         d.logf("TRIMERR: V3P0_TRIM=0x%02x,V3P0 Vol=%1.4fv,delta=%1.4f%%,%dms\n", d.B(3), v, delta, d.ms);
     else
@@ -186,6 +227,7 @@ void v3p0Line(Run& d, bool error) {
 void v1p3Line(Run& d, bool error) {
     const float v = d.volts();
     const float delta = deltaPercent(v, 1.3f);
+    trimMeasures(d, "v1p3", v, delta);
     if (error)
         d.logf("BGRERR:V1P3_TRIM=0x%02x,V1P3 Vol=%1.4fv,delta=%1.4f%%,%dms\n", d.B(3), v, delta, d.ms);
     else
@@ -194,6 +236,7 @@ void v1p3Line(Run& d, bool error) {
 void v2p15Line(Run& d, bool error) {
     const float v = d.volts();
     const float delta = deltaPercent(v, 2.15f);
+    trimMeasures(d, "v2p15", v, delta);
     if (error)
         d.logf("TRIMERR: V2P15_TRIM=0x%02x,V2P15 Vol=%1.4fv,delta=%1.4f%%,%dms\n", d.B(3), v, delta, d.ms);
     else
@@ -205,6 +248,7 @@ void trimLowPassed(Run& d) {
         v1p0Line(d);
     } else if (d.in(ModelGroup::D)) {
         const float v = d.volts();
+        trimMeasures(d, "v1", v, std::fabs(v - 1.0f) * 100.0f);
         d.logf("V1_TRIM=0x%02x,V1 Vol=%1.4fv,delta=%1.4f%%,%dms\n", d.B(3), v, std::fabs(v - 1.0f) * 100.0f,
                d.ms);
     } else if (d.is(Family::EP39B13)) {
@@ -247,25 +291,31 @@ void slowPassed(Run& d) {
     const unsigned trim = d.B(3);
     if (d.is(Family::EP2705)) {
         d.logf("SLOW OSC 校准成功! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 256000.0f, d.r14(), 256.0f);
     } else if (d.is(Family::EP27H02)) {
         d.logf("SLOW OSC 校准成功! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 512000.0f, d.r14(), 256.0f);
     } else if (d.in(ModelGroup::B)) {
         d.logf("SLOW OSC 校准成功! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 16384000.0f, d.r16(), 1024.0f);
     } else if (d.is(Family::EP3901)) {
         d.logf("SLOW OSC 校准成功! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 16.0f * 1000.0f, d.r14(), 128.0f);
     } else if (d.in(ModelGroup::H)) {
         d.logf("SLOW OSC 校准! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 4000.0f, d.r14(), 128.0f);
     } else if (d.in(ModelGroup::D)) {
         d.logf("SLOW OSC 校准! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         const unsigned n = d.r16();
         if (n == 0) return d.log(kZeroCountLine);
         const float f = 20480000000.0f / static_cast<float>(n) / 1000000.0f;
-        mhzLine(d, f, deltaPercent(f, 1.024f));
+        mhzLine(d, f, deltaPercent(f, 1.024f), Osc::Slow);
     } else if (d.is(Family::EP39B13)) {
         d.logf("SLOSC_TRIM_OK %dms\n", d.ms);
     }
@@ -275,23 +325,30 @@ void slowFailed(Run& d) {
     const unsigned trim = d.B(3);
     if (d.is(Family::EP2705)) {
         d.logf("SLOW OSC 校准失败! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 256000.0f, d.r14(), 256.0f);
     } else if (d.is(Family::EP27H02)) {
         d.logf("SLOW OSC 校准失败! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 512000.0f, d.r14(), 256.0f);
     } else if (d.in(ModelGroup::B)) {
         d.logf("SLOW OSC 校准失败! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 8192000.0f, d.r14(), 512.0f);
     } else if (d.is(Family::EP3901)) {
         d.logf("SLOW OSC 校准! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 16.0f * 1000.0f, d.r14(), 128.0f);
     } else if (d.in(ModelGroup::H) && !d.is(Family::EP39H02)) {
         d.logf("SLOW OSC 校准! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 4000.0f, d.r14(), 128.0f);
     } else if (d.in(ModelGroup::D)) {
         d.logf("SLOW OSC 校准! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
         slowKhz(d, 20480000000.0f, d.r14(), 128.0f);
         d.logf("SLOW OSC 校准失败! OSC=0x%02x, %dms\n", trim, d.ms);
+        d.measure("slow.trim", trim);
     } else if (d.is(Family::EP39B13)) {
         d.logf("SLOSC_TRIM_ERR %dms\n", d.ms);
     }
@@ -432,13 +489,16 @@ void totalsFromProgrammer(Run& d) {
 }
 
 void offlineKeyPassed(Run& d) {
+    d.uid(d.le32(16));
     d.logf("脱机烧录按键下载成功,uid=%08x,num=%08x! %dms\n", d.le32(16), d.le32(20), d.ms);
 }
 void offlineKeyFailed(Run& d) {
+    d.uid(d.le32(16));
     d.logf("脱机烧录按键下载失败,uid=%08x,num=%08x! %dms\n", d.le32(16), d.le32(20), d.ms);
 }
 
 void firmwareVersion(Run& d) {
+    d.firmware((static_cast<std::uint32_t>(d.le16(12)) << 16) | d.le16(14));
     if (d.le16(12) == (kExpectedFirmwareVersion >> 16) && d.le16(14) == (kExpectedFirmwareVersion & 0xFFFFu))
         d.logf("固件版本正确!\n");
     else
@@ -819,11 +879,21 @@ std::uint8_t canonicalStatus(std::uint8_t code) {
 
 std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> report, std::uint32_t now,
                                  ReceiverState& state, const ReportContext& ctx) {
+    return decodeReport(report, now, state, ctx, nullptr);
+}
+
+std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> report, std::uint32_t now,
+                                 ReceiverState& state, const ReportContext& ctx, ReportReading* reading) {
     std::vector<Effect> out;
     state.lastEventTick = now;
     // Unsigned difference, so a wrapped tick counter still gives the elapsed time.
     const int ms = static_cast<int>(state.lastEventTick - state.timeBase);
-    Run d(report, state, ctx, out, ms);
+    Run d(report, state, ctx, out, ms, reading);
+    if (reading) {
+        *reading = {};
+        reading->ms = ms;
+        if ((report[0] & 0x0Fu) == 3 && (report[0] >> 4) == 1) reading->status = canonicalStatus(report[2]);
+    }
 
     const unsigned reportClass = d.B(0) & 0x0Fu;
     const unsigned kind = d.B(0) >> 4;
@@ -834,6 +904,14 @@ std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> repo
     else if (reportClass == 3 && kind == 1)
         status(d, d.B(2));
 
+    if (reading)
+        for (const Effect& e : out)
+            if (e.kind == Effect::Kind::EventLog) {
+                reading->line = e.text;
+                while (!reading->line.empty() && (reading->line.back() == '\n' || reading->line.back() == ' '))
+                    reading->line.pop_back();
+                break;
+            }
     d.notify(Notification::ControlsEnable);
     state.timeBase = state.lastEventTick;
     return out;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,11 +80,35 @@ struct Effect {
     bool operator==(const Effect&) const = default;
 };
 
+// A value a report measured, as the number its line prints it from: "osc.trim", "osc.freq_hz",
+// "osc.delta_pct", "slow.trim", "slow.freq_hz", "slow.delta_pct", and per voltage trim
+// "<v>.trim", "<v>.volts", "<v>.delta_pct" with <v> one of v1p0, v1, v1p3, v2p15, v3p0.
+struct Measure {
+    std::string_view name;
+    double value = 0;
+    bool operator==(const Measure&) const = default;
+};
+
+// What one report said, as data, for whoever keeps records of runs: the status code of a class 3
+// kind 1 report (its row's first code), the milliseconds its lines print, its first line and the
+// values it measured.
+struct ReportReading {
+    std::optional<std::uint8_t> status;
+    int ms = 0;
+    std::string line;
+    std::vector<Measure> measures;
+    std::optional<std::uint32_t> firmwareVersion; // status 0x1B: the programmer's running firmware
+    std::optional<std::uint32_t> uid;             // the stand-alone key results: the chip's UID
+};
+
 // Handles one report that arrived at tick `now` (ms). Pure apart from `state`; reads only inside
 // the 64 bytes and, for the OTP position checks, inside ctx.transferImage. The last effect is
 // always WM_CONTROLS_ENABLE, and state.timeBase ends equal to `now`.
 std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> report, std::uint32_t now,
                                  ReceiverState& state, const ReportContext& ctx);
+// The same, also filling `reading` (when given) with what the report said as data.
+std::vector<Effect> decodeReport(std::span<const std::uint8_t, kReportSize> report, std::uint32_t now,
+                                 ReceiverState& state, const ReportContext& ctx, ReportReading* reading);
 
 // True for the status codes of class 3 kind 1 reports that have their own row; every other code
 // gets "USB信息返回错误! %dms\n" and a fail.

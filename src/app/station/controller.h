@@ -31,6 +31,9 @@ struct ImageState;
 }
 namespace kelvor::jobs {
 struct TransferRequest;
+struct JobInputs;
+struct JobContext;
+struct JobResult;
 }
 namespace kelvor::qc {
 class QcStation;
@@ -156,6 +159,9 @@ public:
     // transfer is still running and nothing was started.
     std::function<bool(std::vector<jobs::TransferRequest>)> startTransfers;
     std::function<bool()> transfersBusy;
+    // After every programming job has been prepared or refused, before its transfers start (the
+    // production records take the run's inputs here).
+    std::function<void(const jobs::JobInputs&, const jobs::JobContext&, const jobs::JobResult&)> jobRan;
     const QString& programDir() const { return programDir_; }
     const StationDirs& dirs() const { return dirs_; }
     void setLinkHooks(LinkHooks* hooks) { link_ = hooks ? hooks : &noLink_; }

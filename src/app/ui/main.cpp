@@ -4,6 +4,7 @@
 #include "app/ui/gui_prompter.h"
 #include "app/ui/main_window.h"
 #include "link/station/station_link.h"
+#include "records/station/recorder.h"
 #include "version.h"
 
 #include <QAction>
@@ -25,7 +26,9 @@ public:
         env.prompter = &prompter;
         CQORVENDlg station(env);
         auto link = link::createStationLink(station);
+        records::Recorder recorder(station, *link);
         MainWindow window(station);
+        window.addRecordsEntry(recorder);
         if (auto* bench = link->programmer().benchControls())
             window.addSimulatorMenu(*bench, [&link] { link->showSocket(); });
         prompter.setParentWidget(&window);
@@ -34,6 +37,7 @@ public:
         prompter.sounds().preload();
         if (auto* help = window.findChild<QAction*>(QStringLiteral("a32776"))) help->setShortcut(QKeySequence::HelpContents);
         station.startUp();
+        recorder.start();
         window.show();
         // No settings are written at exit, and workers are not waited for.
         return exec();

@@ -4,6 +4,8 @@
 #include "app/ui/forms.h"
 #include "qc/evaluation.h"
 #include "qc/page_controls.h"
+#include "records/station/recorder.h"
+#include "records/ui/records_window.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -184,6 +186,32 @@ void MainWindow::styleQcDisplay() {
     connect(&qc, &PageModel::changed, display, [paint](const QString& key) {
         if (key == controlKey(qctest::kDisplay)) paint();
     });
+}
+
+void MainWindow::addRecordsEntry(records::Recorder& recorder) {
+    recorder_ = &recorder;
+    auto* system = findChild<QMenu*>(QStringLiteral("menuSystem"));
+    if (!system) return;
+    auto* entry = new QAction(QStringLiteral("生产记录"), system);
+    entry->setObjectName(QStringLiteral("aRecords"));
+    // Above the About entry and its separator.
+    const auto actions = system->actions();
+    QAction* before = actions.size() >= 2 ? actions[actions.size() - 2] : nullptr;
+    system->insertAction(before, entry);
+    connect(entry, &QAction::triggered, this, &MainWindow::showRecords);
+}
+
+void MainWindow::showRecords() {
+    if (!records_ && recorder_) {
+        records_ = new records::RecordsWindow(recorder_->path(), this);
+        records_->setWindowFlag(Qt::Window);
+        records_->setAttribute(Qt::WA_DeleteOnClose);
+        records_->follow(*recorder_);
+    }
+    if (!records_) return;
+    records_->reload();
+    records_->show();
+    records_->raise();
 }
 
 void MainWindow::addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged) {

@@ -5,12 +5,18 @@
 #include "link/programmer.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
 class QMenu;
 class QPlainTextEdit;
 class QTabBar;
+
+namespace kelvor::records {
+class Recorder;
+class RecordsWindow;
+} // namespace kelvor::records
 
 namespace kelvor::app {
 
@@ -26,6 +32,10 @@ public:
     // The 模拟器 menu, shown while the simulated programmer is in use; `socketChanged` runs after
     // the menu changed the socket's chip.
     void addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged = {});
+    // "生产记录" in the 系统(S) menu: the records window over the recorder's database.
+    void addRecordsEntry(records::Recorder& recorder);
+    records::RecordsWindow* recordsWindow() const { return records_; }
+    void showRecords();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -44,6 +54,8 @@ private:
     QMenu* deviceMenu_ = nullptr;
     QHash<QString, QWidget*> pages_;
     bool syncingTabs_ = false;
+    records::Recorder* recorder_ = nullptr;
+    QPointer<records::RecordsWindow> records_;
 };
 
 // The pane text as shown: "\r\n" breaks a line; a lone "\r" or "\n" shows nothing.

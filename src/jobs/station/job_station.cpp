@@ -199,6 +199,7 @@ void CQORVENDlg::onProgram() {
     const jobs::JobInputs inputs = jobs::readJobInputs(*this);
     jobs::JobResult r = jobs::startProgrammingJob(inputs, ctx, *image_, settings_, reporter_);
     lastJobCode = r.code;
+    if (jobRan) jobRan(inputs, ctx, r);
 
     if (r.progressByReport) {
         link_->setProgressByReport(true);

@@ -264,13 +264,17 @@ void Link::receiveLoop(std::uint64_t generation) {
         if (image) ctx.transferImage = std::span<const std::uint8_t>(image->data(), image->size());
 
         const std::span<const std::uint8_t, kReportSize> report(buffer.data(), kReportSize);
-        auto effects = decodeReport(report, now, st, ctx);
+        ReportReading reading;
+        auto effects = decodeReport(report, now, st, ctx, &reading);
+        const ReportFacts facts = reportFacts(report, effects);
         Judgement judged;
         {
             std::lock_guard lock(judgeLock_);
-            judged = judge_.onReport(reportFacts(report, effects), now);
+            judged = judge_.onReport(facts, now);
         }
         effects = effectsFor(judged, std::move(effects));
+        if (RunObserver* o = observer_)
+            o->reportRead(reading, judged, facts.fail || (judged.role == ReportRole::Verdict && !judged.pass));
 
         g_.g_passCount = st.passCount;
         g_.g_failCount = st.failCount;
@@ -283,7 +287,7 @@ void Link::receiveLoop(std::uint64_t generation) {
             g_.qcReply_ = st.qcReply;
             g_.qcErrorStats_ = st.qcErrorStats;
         }
-        const bool applied = applyEffects(effects);
+        const bool applied = applyEffects(effects, judged.role);
         if (judged.role == ReportRole::Verdict) {
             std::lock_guard lock(judgeLock_);
             judge_.delivered();
@@ -296,7 +300,7 @@ void Link::receiveLoop(std::uint64_t generation) {
     c_.ui().post([this] { emit receiverStopped(); if (removalPending_) finishRemoval(); });
 }
 
-bool Link::applyEffects(const std::vector<Effect>& effects) {
+bool Link::applyEffects(const std::vector<Effect>& effects, ReportRole role) {
     UiDispatcher& ui = c_.ui();
     bool sounded = false, gaveVerdict = false;
     for (const auto& e : effects) {
@@ -333,7 +337,9 @@ bool Link::applyEffects(const std::vector<Effect>& effects) {
                 gaveVerdict = true;
             }
             // Synchronous: the handler runs before the next report is read.
-            if (!ui.send([this, message] {
+            if (!ui.send([this, message, role] {
+                    if (message == WM_RESULT_PASS || message == WM_RESULT_FAIL)
+                        if (RunObserver* o = observer_) o->verdictTaken(message == WM_RESULT_PASS, RunEnd::Judged, role);
                     c_.sendMessage(message);
                     if (message == WM_RESULT_PASS || message == WM_RESULT_FAIL) emit verdict(message == WM_RESULT_PASS);
                 }))
@@ -463,6 +469,7 @@ bool Link::startJob(std::vector<jobs::TransferRequest> requests) {
             std::lock_guard lock(judgeLock_);
             judge_.begin(plan, tickCount());
         }
+        if (RunObserver* o = observer_) o->runBegun();
         c_.runStarted();
         runTimer_->start();
     }
@@ -472,6 +479,7 @@ bool Link::startJob(std::vector<jobs::TransferRequest> requests) {
             std::lock_guard lock(judgeLock_);
             judge_.cancel();
         }
+        if (RunObserver* o = observer_) o->runCancelled();
         runTimer_->stop();
         c_.runEnded();
     }
@@ -485,11 +493,15 @@ void Link::onTransfersFinished(TransferOutcome outcome) {
         taken = judge_.transferEnded(outcome == TransferOutcome::Done, outcome == TransferOutcome::LinkClosed,
                                      tickCount());
     }
-    if (taken) showVerdict(*taken);
+    if (taken)
+        showVerdict(*taken, outcome == TransferOutcome::Done         ? RunEnd::Judged
+                            : outcome == TransferOutcome::LinkClosed ? RunEnd::LinkClosed
+                                                                     : RunEnd::TransferFailed);
     pumpRun();
 }
 
-void Link::showVerdict(bool pass) {
+void Link::showVerdict(bool pass, RunEnd how) {
+    if (RunObserver* o = observer_) o->verdictTaken(pass, how, ReportRole::Verdict);
     c_.sendMessage(pass ? WM_RESULT_PASS : WM_RESULT_FAIL);
     emit verdict(pass);
 }
@@ -504,8 +516,9 @@ void Link::pumpRun() {
     runTimer_->stop();
     if (ended->end == RunEnd::TimedOut)
         c_.log().eventLog(strfmt(run_text::kVerdictTimeout, static_cast<int>(tickCount() - g_.g_timeBase)));
-    if (ended->judgedAtEnd) showVerdict(false);
+    if (ended->judgedAtEnd) showVerdict(false, ended->end);
     c_.runEnded();
+    if (RunObserver* o = observer_) o->runEnded(*ended);
     emit runFinished(*ended);
 }
 

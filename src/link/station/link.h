@@ -68,6 +68,24 @@ public:
 // Milliseconds of a monotonic clock, wrapping like a 32-bit tick counter.
 std::uint32_t tickCount();
 
+// Watches the runs for whoever keeps records of them. Installed once, before the link opens.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // UI thread: a job's chip run begins (its transfer is about to start), or did not start after all.
+    virtual void runBegun() {}
+    virtual void runCancelled() {}
+    // Receive thread: every report as the receiver read it, with the role the run gave it;
+    // `failed` is a fail ending or the refusal that made the run's failure verdict.
+    virtual void reportRead(const ReportReading&, const Judgement&, bool failed) {}
+    // UI thread: a verdict is taken; the OK or NG face shows when this returns. `how` is the run's
+    // end when the end itself gave it (timeout, closed link, failed or completed transfer);
+    // `role` is Outside for the programmer's stand-alone results.
+    virtual void verdictTaken(bool pass, RunEnd how, ReportRole role) {}
+    // UI thread: the run is over.
+    virtual void runEnded(const RunResult&) {}
+};
+
 class TransferQueue;
 enum class TransferOutcome : std::uint8_t;
 class FirmwareUpdate;
@@ -131,6 +149,7 @@ public:
     // the programmer has finished reporting its burn (or by its bounds). False when a run or a
     // transfer is still in progress; nothing starts then.
     bool startJob(std::vector<jobs::TransferRequest> requests);
+    void setRunObserver(RunObserver* o) { observer_ = o; }
     // Bounds of the runs to come instead of the family's (tests: a silent programmer ends soon).
     void setRunBounds(std::uint32_t verdictMs, std::uint32_t quietMs);
 
@@ -145,10 +164,10 @@ signals:
 private:
     void onTransfersFinished(TransferOutcome outcome);
     void pumpRun();
-    void showVerdict(bool pass);
+    void showVerdict(bool pass, RunEnd how);
     void startReceiver();
     void receiveLoop(std::uint64_t generation);
-    bool applyEffects(const std::vector<Effect>& effects);
+    bool applyEffects(const std::vector<Effect>& effects, ReportRole role);
     void finishRemoval();
     void setConnectCaption(bool open);
 
@@ -178,6 +197,7 @@ private:
     std::uint32_t verdictBoundMs_ = 0; // 0: the family's
     std::uint32_t quietBoundMs_ = 0;   // 0: kRunQuietMs
     QTimer* runTimer_ = nullptr;
+    std::atomic<RunObserver*> observer_{nullptr};
 };
 
 } // namespace kelvor::link
