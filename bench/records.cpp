@@ -123,7 +123,7 @@ void BM_HundredThousandChips(benchmark::State& state) {
         RecordStore reader;
         if (!reader.open(path, RecordStore::Mode::ReadOnly, error)) state.SkipWithError(error.c_str());
         RecordFilter everything;
-        everything.withStages = false;
+        everything.brief = true; // what the records window asks for
         const auto rows = reader.query(everything, error);
         const ChartSeries all = chartSeries(rows, "EP2702");
         RecordFilter oneModel = everything;

@@ -73,8 +73,9 @@ HexReadResult readPayload(std::span<const std::uint8_t> text, const HexReadOptio
 bool readEncipheredBytes(std::span<const std::uint8_t> file, ImageBuffers& buffers, const ImageKey& key,
                          Reporter& reporter);
 // Deciphers an enciphered image into payload/payloadLength. False (silently) when the file cannot be
-// read or its start field lies outside 1…65,536; false with a log line for a file longer than 65,535
-// bytes or a start/length pair reaching past the plaintext (a negative length included).
+// opened or its start field lies outside 1…65,536; false with a log line for a path that is not a
+// regular file, a file longer than 65,535 bytes or a start/length pair reaching past the plaintext
+// (a negative length included).
 bool readEncipheredImage(const std::string& path, ImageBuffers& buffers, const ImageKey& key,
                          Reporter& reporter);
 

@@ -247,10 +247,31 @@ ChartSeries chartSeries(const std::vector<ChipRecord>& records, std::string_view
         if (r.oscDeltaPct && r.in.model == driftModel) cs.drift.push_back({r.in.epochMs, *r.oscDeltaPct});
     }
     cs.perHour = values(hours);
+    if (cs.perHour.size() > kMaxHourBars) {
+        std::map<std::string, Count> days;
+        for (const auto& h : cs.perHour) {
+            Count& d = slot(days, h.key.substr(0, 10));
+            d.total += h.total;
+            d.passed += h.passed;
+        }
+        cs.perHour = values(days);
+    }
     cs.failures = ranked(failures);
     if (cs.failures.size() > kMaxFailureBars) cs.failures.resize(kMaxFailureBars);
     std::stable_sort(cs.drift.begin(), cs.drift.end(),
                      [](const DriftPoint& a, const DriftPoint& b) { return a.epochMs < b.epochMs; });
+    if (cs.drift.size() > kMaxDriftPoints) {
+        const std::size_t run = (cs.drift.size() + kMaxDriftPoints - 1) / kMaxDriftPoints;
+        std::vector<DriftPoint> means;
+        for (std::size_t at = 0; at < cs.drift.size(); at += run) {
+            const std::size_t end = std::min(cs.drift.size(), at + run);
+            double t = 0, d = 0;
+            for (std::size_t k = at; k < end; ++k) t += static_cast<double>(cs.drift[k].epochMs), d += cs.drift[k].deltaPct;
+            const double n = static_cast<double>(end - at);
+            means.push_back({static_cast<std::int64_t>(t / n), d / n});
+        }
+        cs.drift = std::move(means);
+    }
     return cs;
 }
 

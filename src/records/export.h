@@ -47,11 +47,15 @@ struct DriftPoint {
     double deltaPct = 0;
 };
 struct ChartSeries {
-    std::vector<Count> perHour;   // passed and failed (total - passed) per hour
+    std::vector<Count> perHour;   // passed and failed (total - passed) per hour, or per day
     std::vector<Count> failures;  // the ranking, at most `kMaxFailureBars`
     std::vector<DriftPoint> drift; // oscillator delta of each chip of the model, oldest first
 };
 inline constexpr std::size_t kMaxFailureBars = 10;
+// Beyond this many hours the bars are per day ("YYYY-MM-DD"); beyond this many chips the drift
+// shows the mean of equal runs of consecutive chips, so a long history stays readable and quick.
+inline constexpr std::size_t kMaxHourBars = 48;
+inline constexpr std::size_t kMaxDriftPoints = 2000;
 ChartSeries chartSeries(const std::vector<ChipRecord>& records, std::string_view driftModel);
 
 } // namespace kelvor::records

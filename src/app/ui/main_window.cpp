@@ -201,6 +201,8 @@ void MainWindow::addRecordsEntry(records::Recorder& recorder) {
     connect(entry, &QAction::triggered, this, &MainWindow::showRecords);
 }
 
+records::RecordsWindow* MainWindow::recordsWindow() const { return records_.data(); }
+
 void MainWindow::showRecords() {
     if (!records_ && recorder_) {
         records_ = new records::RecordsWindow(recorder_->path(), this);

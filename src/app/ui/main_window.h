@@ -34,7 +34,7 @@ public:
     void addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged = {});
     // "生产记录" in the 系统(S) menu: the records window over the recorder's database.
     void addRecordsEntry(records::Recorder& recorder);
-    records::RecordsWindow* recordsWindow() const { return records_; }
+    records::RecordsWindow* recordsWindow() const;
     void showRecords();
 
 protected:

@@ -28,11 +28,11 @@ constexpr FaultInfo kFaults[] = {
     {Fault::NoReturn, "no-return", "after entering its boot loader the programmer stays off the bus"},
     {Fault::PowerLoss, "power-loss",
      "power fails once during a firmware download; the programmer comes back in its boot loader"},
-    {Fault::NgRate, "ng-rate", "P percent of burns fail (ng-rate=P)", true},
     {Fault::QcSilent, "qc-silent", "command 18 (QC test) is never answered"},
     {Fault::QcChecksum, "qc-checksum", "the QC test reads a wrong checksum"},
     {Fault::QcVersion, "qc-version", "the QC test reads a wrong firmware version"},
     {Fault::QcVoltage, "qc-voltage", "the QC test measures a supply voltage out of range (5600 mV)"},
+    {Fault::NgRate, "ng-rate", "P percent of burns fail (ng-rate=P)", true},
 };
 static_assert(std::size(kFaults) == kFaultCount);
 

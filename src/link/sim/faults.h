@@ -27,11 +27,11 @@ enum class Fault : std::uint8_t {
     FwBlockReject,     // the boot loader cannot write the first firmware block (0x0B)
     NoReturn,          // after command 9 the programmer leaves the bus and does not come back
     PowerLoss,         // power fails once in an update, at its second data packet; back in the boot loader
-    NgRate,            // each burn fails with the fault set's NG percentage (seeded)
     QcSilent,          // command 18 (QC test) is accepted and never answered
     QcChecksum,        // the QC firmware reads a checksum that differs from the chip's
     QcVersion,         // the QC firmware reads a firmware version one above the chip's
     QcVoltage,         // the QC firmware measures a supply voltage above 5500 mV
+    NgRate,            // each burn fails with the fault set's NG percentage (seeded)
 };
 inline constexpr int kFaultCount = 23;
 

@@ -181,6 +181,24 @@ ChipRecord readChip(sqlite3_stmt* s) {
     return r;
 }
 
+ChipRecord readBrief(sqlite3_stmt* s) {
+    ChipRecord r;
+    int i = 0;
+    r.id = sqlite3_column_int64(s, i++);
+    r.in.epochMs = sqlite3_column_int64(s, i++);
+    r.in.timeLocal = columnText(s, i++);
+    r.in.model = columnText(s, i++);
+    r.in.mode = columnText(s, i++);
+    r.verdict = parseVerdict(columnText(s, i++)).value_or(Verdict::Fail);
+    r.failCode = columnOpt<int>(s, i++);
+    r.failLine = columnText(s, i++);
+    r.in.cksum = columnOpt<int>(s, i++);
+    r.oscDeltaPct = columnOpt<double>(s, i++);
+    r.durationMs = sqlite3_column_int(s, i++);
+    r.in.imagePath = columnText(s, i++);
+    return r;
+}
+
 // A statement that finalizes itself.
 struct Statement {
     sqlite3_stmt* s = nullptr;
@@ -393,7 +411,9 @@ bool RecordStore::update(const ChipRecord& r, std::string& error) {
 std::vector<ChipRecord> RecordStore::query(const RecordFilter& f, std::string& error) const {
     std::vector<ChipRecord> out;
     if (!db_) return error = "records database not open", out;
-    std::string sql = std::string("SELECT id, ") + kChipColumns + " FROM chips WHERE 1";
+    constexpr const char* kBriefColumns = "epoch_ms, time_local, model, mode, verdict, fail_code, fail_line, cksum, "
+                                          "osc_delta_pct, duration_ms, image_path";
+    std::string sql = std::string("SELECT id, ") + (f.brief ? kBriefColumns : kChipColumns) + " FROM chips WHERE 1";
     if (f.sinceMs) sql += " AND epoch_ms >= ?1";
     if (f.untilMs) sql += " AND epoch_ms < ?2";
     if (!f.model.empty()) sql += " AND model = ?3";
@@ -407,9 +427,9 @@ std::vector<ChipRecord> RecordStore::query(const RecordFilter& f, std::string& e
     const std::string verdict = f.verdict ? std::string(verdictName(*f.verdict)) : std::string();
     if (f.verdict) sqlite3_bind_text(s.s, 4, verdict.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) out.push_back(readChip(s.s));
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) out.push_back(f.brief ? readBrief(s.s) : readChip(s.s));
     if (rc != SQLITE_DONE) error = lastError(db_);
-    if (!f.withStages || out.empty()) return out;
+    if (!f.withStages || f.brief || out.empty()) return out;
 
     // Stages and measures of the chips found, in one pass each over the chips' id range.
     std::vector<std::size_t> index;

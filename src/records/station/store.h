@@ -24,6 +24,9 @@ struct RecordFilter {
     std::string model;                   // empty: every model
     std::optional<Verdict> verdict;
     bool withStages = true;              // stages and measures too (the charts need neither)
+    // Only what the records window shows and charts: times, model, mode, verdict and failure,
+    // CKSUM, oscillator delta, duration and image path (no stages either).
+    bool brief = false;
 };
 
 class RecordStore {

@@ -171,7 +171,7 @@ int RecordsWindow::rowCount() const { return rows_->rowCount(); }
 
 RecordFilter RecordsWindow::filter() const {
     RecordFilter f;
-    f.withStages = false;
+    f.brief = true;
     if (const int hours = range_->currentData().toInt())
         f.sinceMs = QDateTime::currentMSecsSinceEpoch() - static_cast<qint64>(hours) * 3600 * 1000;
     f.model = model_->currentData().toString().toStdString();

@@ -55,6 +55,20 @@ public:
         test().click(key(qctest::kTest));
         return waitFor([&] { return qc().results() > before; }, 2000);
     }
+    // One press of "烧录" on the programming page; the run's verdict.
+    std::optional<bool> burn() {
+        if (!waitFor([this] { return link->detectAnswers > 0; })) return std::nullopt;
+        f.station().selectModel(*chips::findModel("EP2706"));
+        const std::string image = f.path("demo.hex");
+        std::ofstream(image, std::ios::binary) << ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n";
+        f.station().imagePath = QString::fromStdString(image);
+        std::optional<bool> verdict;
+        auto c = QObject::connect(link.get(), &Link::runFinished, [&](const RunResult& r) { verdict = r.pass; });
+        f.page(page::kIsp).click(controlKey(1042));
+        waitFor([&] { return verdict.has_value(); }, 20000);
+        QObject::disconnect(c);
+        return verdict;
+    }
     QString display() { return test().text(key(qctest::kDisplay)); }
     // What the QC firmware reads of a chip not burnt in this session: the sum of its cells.
     QString cellSum() {
@@ -75,16 +89,7 @@ public:
 
 TEST(QcStation, AChipBurntEarlierPassesAgainstTheChecksumTheOperatorSaw) {
     QcBench b("", "EP2706", false);
-    ASSERT_TRUE(b.waitFor([&] { return b.link->detectAnswers > 0; }));
-    b.f.station().selectModel(*chips::findModel("EP2706"));
-    const std::string image = b.f.path("demo.hex");
-    std::ofstream(image, std::ios::binary) << ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n";
-    b.f.station().imagePath = QString::fromStdString(image);
-    std::vector<bool> verdicts;
-    QObject::connect(b.link.get(), &Link::runFinished, [&](const RunResult& r) { verdicts.push_back(r.pass); });
-    b.f.page(page::kIsp).click(controlKey(1042));
-    ASSERT_TRUE(b.waitFor([&] { return !verdicts.empty(); }, 20000));
-    ASSERT_TRUE(verdicts.front());
+    ASSERT_EQ(b.burn(), std::optional<bool>(true));
     const QString shown = b.f.station().mainModel().text(controlKey(1041)); // "CKSUM: 0x0abc"
     ASSERT_TRUE(shown.startsWith("CKSUM: 0x")) << shown.toStdString();
     const QString sum = shown.mid(9);
@@ -253,6 +258,16 @@ TEST(QcStation, StatisticsFillTheTwelveTexts) {
     b.waitFor([&] { return !b.link->linkOpen(); });
     b.f.page(page::kQcComm).click(key(qccomm::kReadStats));
     EXPECT_EQ(b.boxes(), QStringList{u("测试器未连接到PC，请检查USB连线!")});
+}
+
+TEST(QcStation, FailedBurnsCountInTheErrorStatistics) {
+    QcBench b("id-error", "EP2706", false);
+    const auto before = b.sim->errorCounters();
+    ASSERT_EQ(b.burn(), std::optional<bool>(false));
+    auto after = b.sim->errorCounters();
+    EXPECT_EQ(after[0], before[0] + 1) << "ID错误";
+    after[0] = before[0];
+    EXPECT_EQ(after, before) << "only the failure's own counter";
 }
 
 } // namespace

@@ -86,6 +86,16 @@ TEST(Store, WhatIsAddedComesBackAndFiltersSelect) {
     RecordFilter bare;
     bare.withStages = false;
     EXPECT_TRUE(reader.query(bare, error).front().stages.empty());
+    RecordFilter brief;
+    brief.brief = true;
+    const ChipRecord shown = reader.query(brief, error)[1];
+    EXPECT_EQ(shown.id, got.id);
+    EXPECT_EQ(shown.in.model, "EP2702");
+    EXPECT_EQ(shown.verdict, Verdict::Fail);
+    EXPECT_EQ(shown.failCode, 0x14);
+    EXPECT_EQ(shown.oscDeltaPct, 0.8);
+    EXPECT_EQ(shown.in.cksum, 0xBEEF);
+    EXPECT_TRUE(shown.stages.empty());
     EXPECT_EQ(reader.models(error), (std::vector<std::string>{"EP2702", "EP27C42"}));
 
     // The run's end rewrites the stages and the duration of its record.
