@@ -4,6 +4,8 @@
 #include "cli/image_key_option.h"
 #include "image/readers.h"
 
+#include <CLI/CLI.hpp>
+
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -11,18 +13,22 @@
 namespace kelvor::cli {
 namespace {
 
-constexpr const char* kUsage = "usage: kelvor encipher IN.hex OUT.bin [--image-key HEX]\n";
+struct EncipherArgs {
+    std::optional<std::string> in, out;
+    std::optional<std::string> imageKey;
+};
 
-int runEncipher(Context& ctx) {
-    image::ImageKey key{};
-    const bool keyOk = imageKeyOption(ctx, "encipher", key);
-    const auto rest = ctx.args.finish();
-    if (!keyOk) return kExitUsage;
-    if (!ctx.args.ok() || rest.size() != 2) {
-        if (!ctx.args.ok()) ctx.err << "kelvor encipher: " << ctx.args.error() << "\n";
-        ctx.err << kUsage;
-        return kExitUsage;
-    }
+void addEncipherOptions(CLI::App& app, EncipherArgs& a) {
+    app.add_option("IN.hex", a.in, "the HEX text")->type_name("");
+    app.add_option("OUT.bin", a.out, "the enciphered image to write")->type_name("");
+    addImageKeyOption(app, a.imageKey);
+}
+
+int runEncipher(Context& ctx, const EncipherArgs& a) {
+    const auto key = imageKeyFrom(a.imageKey);
+    if (!key) return ctx.usage(kImageKeyMistake);
+    if (!a.in || !a.out) return ctx.usage("IN.hex and OUT.bin are required");
+    const std::string rest[] = {*a.in, *a.out};
     std::ifstream in(rest[0], std::ios::binary);
     if (!in) {
         ctx.err << "kelvor encipher: cannot open " << rest[0] << "\n";
@@ -37,7 +43,7 @@ int runEncipher(Context& ctx) {
         ctx.err << "kelvor encipher: cannot read " << rest[0] << "\n";
         return kExitUsage;
     }
-    const auto image = image::encipherImage(text, key);
+    const auto image = image::encipherImage(text, *key);
     if (!image) {
         ctx.err << "kelvor encipher: " << rest[0] << " does not fit an enciphered image (at most "
                 << image::kMaxEncipheredText << " bytes of text)\n";
@@ -56,7 +62,8 @@ int runEncipher(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]  make an enciphered image",
-                   runEncipher);
+KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]",
+                   "Wrap HEX text into an enciphered image",
+                   EncipherArgs, addEncipherOptions, runEncipher);
 
 } // namespace kelvor::cli

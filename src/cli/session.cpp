@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include "cli/programmer_args.h"
 #include "cli/recorded_json.h"
 #include "link/station/station_link.h"
 
@@ -20,12 +19,12 @@ QString programDir() {
 
 } // namespace
 
-Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
+Session::Session(const ProgrammerArgs& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
     StationEnvironment env;
     env.programDir = programDir();
     env.prompter = &prompter_;
     station_ = std::make_unique<CQORVENDlg>(env);
-    auto options = programmerArgs(args, station_->settings());
+    auto options = programmerOptions(args, station_->settings());
     if (adjust) adjust(options);
     link_ = link::createStationLink(*station_, &options);
 
@@ -84,16 +83,16 @@ void Session::flush(std::ostream& out) {
 
 Json Session::boxesJson() const {
     Json boxes = Json::array();
-    for (const auto& b : prompter_.boxes) boxes.push(messageBox(b.caption.toStdString(), b.text.toStdString()));
+    for (const auto& b : prompter_.boxes) boxes.push_back(messageBox(b.caption.toStdString(), b.text.toStdString()));
     return boxes;
 }
 
 Json Session::json() const {
     Json lines = Json::array();
-    for (const auto& l : lines_) lines.push(l);
+    for (const auto& l : lines_) lines.push_back(l);
     Json o = Json::object();
-    o.set("lines", std::move(lines));
-    o.set("boxes", boxesJson());
+    o["lines"] = std::move(lines);
+    o["boxes"] = boxesJson();
     return o;
 }
 
