@@ -49,6 +49,7 @@ struct Parser {
                              "Print the version and exit");
         app.set_help_all_flag("--help-all", "Print the help of every command and exit");
         app.require_subcommand(0, 1);
+        app.footer(kExitCodesText);
         for (const auto& c : commands()) {
             CLI::App* sub = app.add_subcommand(c.name, c.summary);
             // Unknown options are collected and refused with the command's own usage line.
@@ -59,6 +60,18 @@ struct Parser {
 };
 
 } // namespace
+
+// The README's table, as `kelvor --help` ends.
+const char* const kExitCodesText =
+    "Exit codes (every command):\n"
+    "  0  success\n"
+    "  1  a chip failed: the programmer's verdict (NG, blank, verify, ID or checksum error, an answer\n"
+    "     the station judges NG); detect: no chip, or one the station cannot select;\n"
+    "     decode: the image check refused the image\n"
+    "  2  bad input: a file that cannot be read or written, an option, an image the station refuses\n"
+    "     (checksum, program), a transfer the programmer cannot be sent\n"
+    "  3  programmer or link failure: no programmer, an open, UART or USB failure, no answer within\n"
+    "     the bound (acknowledgement, verdict, auto-detect), the programmer removed\n";
 
 int Context::usage(const std::string& why) const {
     if (!why.empty()) err << "kelvor " << command << ": " << why << "\n";

@@ -15,11 +15,12 @@ class App;
 
 namespace kelvor::cli {
 
-// Exit codes shared by the commands.
+// Exit codes, the same for every command (kExitCodesText says what each means).
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFail = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitLink = 3;
+inline constexpr int kExitFail = 1;  // a chip failed: the programmer's verdict
+inline constexpr int kExitUsage = 2; // bad input: files, options, an image the station refuses
+inline constexpr int kExitLink = 3;  // programmer or link failure
+extern const char* const kExitCodesText;
 
 struct Context {
     std::string_view command;

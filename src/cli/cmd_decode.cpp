@@ -160,6 +160,8 @@ int runDecode(Context& ctx, const DecodeArgs& a) {
         printJson(ctx.out, *model, result, *state, rep);
     else
         printText(ctx.out, *model, result, *state, rep);
+    // decode asks the image check a question, and "refused" (-1) is its answer, not a mistake in
+    // asking: 1, as a comparison answers "differs", so that 2 keeps meaning the call was wrong.
     return result == 0 ? kExitOk : kExitFail;
 }
 

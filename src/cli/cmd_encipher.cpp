@@ -47,13 +47,13 @@ int runEncipher(Context& ctx, const EncipherArgs& a) {
     if (!image) {
         ctx.err << "kelvor encipher: " << rest[0] << " does not fit an enciphered image (at most "
                 << image::kMaxEncipheredText << " bytes of text)\n";
-        return kExitFail;
+        return kExitUsage;
     }
     std::ofstream out(rest[1], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
     if (!out.flush()) {
         ctx.err << "kelvor encipher: cannot write " << rest[1] << "\n";
-        return kExitFail;
+        return kExitUsage;
     }
     ctx.out << "enciphered " << text.size() << " bytes of text into " << rest[1] << " (" << image->size()
             << " bytes)\n";

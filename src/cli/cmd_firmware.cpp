@@ -106,7 +106,10 @@ int runFirmware(Context& ctx, const FirmwareArgs& a) {
     st.imagePath = file;
     link::FirmwareUpdate& fw = link.firmware();
     std::vector<link::TransferOutcome> runs;
-    link.transfers().onRunFinished = [&runs](link::TransferOutcome o) { runs.push_back(o); };
+    link.transfers().onRunFinished = [&runs, linkHandler = link.transfers().onRunFinished](link::TransferOutcome o) {
+        runs.push_back(o);
+        if (linkHandler) linkHandler(o); // the link keeps its own account
+    };
 
     st.sendMessage(WM_FW_ENTER_IAP);
     switch (fw.lastEntered()) {

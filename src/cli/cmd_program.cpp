@@ -108,10 +108,18 @@ int runProgram(Context& ctx, const ProgramArgs& a) {
     // One result per chip: the run's, taken as the window takes it.
     std::optional<link::RunResult> ended;
     QObject::connect(&s.link(), &link::Link::runFinished, [&ended](const link::RunResult& r) { ended = r; });
+    // How the transfers ended, for a run that ended with their failure (the link keeps its handler).
+    std::optional<link::TransferOutcome> sent;
+    auto& transfers = s.link().transfers();
+    transfers.onRunFinished = [&sent, linkHandler = transfers.onRunFinished](link::TransferOutcome o) {
+        sent = o;
+        if (linkHandler) linkHandler(o);
+    };
 
     int passed = 0, failed = 0;
     for (int n = 0; n < count; ++n) {
         ended.reset();
+        sent.reset();
         if (offline)
             st.sendMessage(WM_PROGRAM_MODE, offline, 0);
         else
@@ -122,9 +130,18 @@ int runProgram(Context& ctx, const ProgramArgs& a) {
             ctx.err << "kelvor: chip " << (n + 1) << ": the run did not end\n";
             return finish(kExitLink, passed, failed + 1);
         }
-        if (ended->end == link::RunEnd::TimedOut)
+        // Only a verdict says something of the chip. A run that ended without one is counted NG as
+        // the window counts it, and the programmer or the link is what failed: no further chip.
+        switch (ended->end) {
+        case link::RunEnd::Judged: break;
+        case link::RunEnd::TimedOut:
             ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
-        if (ended->end == link::RunEnd::LinkClosed) return finish(kExitLink, passed, failed + 1);
+            return finish(kExitLink, passed, failed + 1);
+        case link::RunEnd::LinkClosed: return finish(kExitLink, passed, failed + 1);
+        case link::RunEnd::TransferFailed:
+            ctx.err << "kelvor: chip " << (n + 1) << ": the transfer failed\n";
+            return finish(sent == link::TransferOutcome::Refused ? kExitUsage : kExitLink, passed, failed + 1);
+        }
         ended->pass ? ++passed : ++failed;
         if (!json) s.flush(ctx.out);
         if (!s.link().linkOpen()) return finish(kExitLink, passed, failed);

@@ -121,20 +121,20 @@ int runReport(Context& ctx, const ReportArgs& a) {
         std::ifstream in(*transfer, std::ios::binary);
         if (!in) {
             ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "'\n";
-            return kExitFail;
+            return kExitUsage;
         }
         in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
         const auto got = in.gcount();
         // A short read is only fine when it ended at the end of the file (not for a directory).
         if (in.bad() || (got < static_cast<std::streamsize>(kTransferSize) && !in.eof())) {
             ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "'\n";
-            return kExitFail;
+            return kExitUsage;
         }
         if (got == static_cast<std::streamsize>(kTransferSize) &&
             in.peek() != std::char_traits<char>::eof()) {
             ctx.err << "kelvor report: transfer image '" << *transfer << "' is larger than " << kTransferSize
                     << " bytes\n";
-            return kExitFail;
+            return kExitUsage;
         }
     }
 
