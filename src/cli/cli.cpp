@@ -2,61 +2,82 @@
 
 #include "version.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <ostream>
 
 namespace kelvor::cli {
+namespace {
 
-bool ArgParser::flag(std::string_view name) {
-    auto it = std::find(args_.begin(), args_.end(), name);
-    if (it == args_.end()) return false;
-    args_.erase(it);
-    return true;
-}
-
-std::optional<std::string> ArgParser::option(std::string_view name) {
-    auto all = options(name);
-    if (all.empty()) return std::nullopt;
-    return all.back();
-}
-
-std::vector<std::string> ArgParser::options(std::string_view name) {
-    std::vector<std::string> values;
-    const std::string withEq = std::string(name) + "=";
-    for (std::size_t i = 0; i < args_.size();) {
-        if (args_[i] == name) {
-            if (i + 1 >= args_.size()) {
-                error_ = "missing value for " + std::string(name);
-                args_.erase(args_.begin() + static_cast<long>(i));
-                continue;
-            }
-            values.push_back(args_[i + 1]);
-            args_.erase(args_.begin() + static_cast<long>(i), args_.begin() + static_cast<long>(i) + 2);
-        } else if (args_[i].rfind(withEq, 0) == 0) {
-            values.push_back(args_[i].substr(withEq.size()));
-            args_.erase(args_.begin() + static_cast<long>(i));
-        } else {
-            ++i;
-        }
-    }
-    return values;
-}
-
-std::vector<std::string> ArgParser::finish() {
-    std::vector<std::string> rest;
-    for (const auto& a : args_) {
-        if (a.size() > 2 && a.rfind("--", 0) == 0) {
-            if (error_.empty()) error_ = "unknown option " + a;
-        } else {
-            rest.push_back(a);
-        }
-    }
-    return rest;
-}
-
-static std::vector<Command>& registry() {
+std::vector<Command>& registry() {
     static std::vector<Command> r;
     return r;
+}
+
+const Command* findCommand(std::string_view name) {
+    for (const auto& c : commands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+// CLI11's own words for a value that never came, in the station's words.
+std::string mistake(const CLI::ParseError& e) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr && what.ends_with(" missing")) {
+        const auto colon = what.find(": ");
+        if (colon != std::string::npos) return "missing value for " + what.substr(0, colon);
+    }
+    return what;
+}
+
+struct Parser {
+    CLI::App app{"KEL-VOR programming station, headless: the window's station code without the window.",
+                 "kelvor"};
+    struct Bound {
+        const Command* command;
+        CLI::App* app;
+        Runner run;
+    };
+    std::vector<Bound> bound;
+
+    Parser() {
+        // A repeated option means its last value, as a later setting replaces an earlier one.
+        app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        app.get_formatter()->column_width(32);
+        app.set_version_flag("--version", std::string("kelvor ") + KELVOR_VERSION + " (KEL-VOR(V1.34))",
+                             "Print the version and exit");
+        app.set_help_all_flag("--help-all", "Print the help of every command and exit");
+        app.require_subcommand(0, 1);
+        app.footer(kExitCodesText);
+        for (const auto& c : commands()) {
+            CLI::App* sub = app.add_subcommand(c.name, c.summary);
+            // Unknown options are collected and refused with the command's own usage line.
+            sub->allow_extras();
+            bound.push_back({&c, sub, c.bind(*sub)});
+        }
+    }
+};
+
+} // namespace
+
+// The README's table, as `kelvor --help` ends.
+const char* const kExitCodesText =
+    "Exit codes (every command):\n"
+    "  0  success\n"
+    "  1  a chip failed: the programmer's verdict (NG, blank, verify, ID or checksum error, an answer\n"
+    "     the station judges NG); detect: no chip, or one the station cannot select;\n"
+    "     decode: the image check refused the image\n"
+    "  2  bad input: a file that cannot be read or written, an option, an image the station refuses\n"
+    "     (checksum, program), a transfer the programmer cannot be sent\n"
+    "  3  programmer or link failure: no programmer, an open, UART or USB failure, no answer within\n"
+    "     the bound (acknowledgement, verdict, auto-detect), the programmer removed\n";
+
+int Context::usage(const std::string& why) const {
+    if (!why.empty()) err << "kelvor " << command << ": " << why << "\n";
+    err << "usage: kelvor " << synopsis << "\n"
+        << "Run 'kelvor " << command << " --help' for every option.\n";
+    return kExitUsage;
 }
 
 bool registerCommand(const Command& c) {
@@ -70,36 +91,55 @@ const std::vector<Command>& commands() {
     return r;
 }
 
-static void printHelp(std::ostream& out) {
-    out << "usage: kelvor COMMAND [options]\n\ncommands:\n";
-    for (const auto& c : commands()) out << "  " << c.usage << "\n";
-    out << "  --version\n";
-}
-
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    Parser parser;
+    std::vector<std::string> args = given;
     if (args.empty()) {
-        printHelp(err);
+        err << parser.app.help();
         return kExitUsage;
     }
-    const std::string& name = args.front();
-    if (name == "--version" || name == "version") {
-        out << "kelvor " << KELVOR_VERSION << " (KEL-VOR(V1.34))\n";
-        return kExitOk;
+    if (args.front() == "version") args.front() = "--version";
+    if (args.front() == "help") { // kelvor help [COMMAND]
+        args.erase(args.begin());
+        args.push_back("--help");
     }
-    if (name == "help" || name == "--help" || name == "-h") {
-        printHelp(out);
-        return kExitOk;
+    const Command* named = findCommand(args.front());
+    if (named == nullptr && !args.front().starts_with("-")) {
+        err << "kelvor: unknown command '" << args.front() << "'\n" << parser.app.help();
+        return kExitUsage;
     }
-    for (const auto& c : commands()) {
-        if (name == c.name) {
-            ArgParser parser(std::vector<std::string>(args.begin() + 1, args.end()));
-            Context ctx{parser, out, err};
-            return c.run(ctx);
+    const Parser::Bound* chosen = nullptr;
+    for (const auto& b : parser.bound)
+        if (b.command == named) chosen = &b;
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them last first
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << parser.app.help();
+        return kExitOk;
+    } catch (const CLI::CallForAllHelp&) {
+        out << parser.app.help("", CLI::AppFormatMode::All);
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        if (chosen == nullptr) {
+            err << "kelvor: " << mistake(e) << "\n" << parser.app.help();
+            return kExitUsage;
         }
+        return Context{chosen->command->name, chosen->command->synopsis, out, err}.usage(mistake(e));
     }
-    err << "kelvor: unknown command '" << name << "'\n";
-    printHelp(err);
-    return kExitUsage;
+    if (chosen == nullptr) { // options of kelvor itself only
+        err << parser.app.help();
+        return kExitUsage;
+    }
+    Context ctx{chosen->command->name, chosen->command->synopsis, out, err};
+    for (const auto& extra : chosen->app->remaining())
+        return ctx.usage(extra.size() > 1 && extra[0] == '-' ? "unknown option " + extra
+                                                             : "unexpected argument '" + extra + "'");
+    return chosen->run(ctx);
 }
 
 } // namespace kelvor::cli

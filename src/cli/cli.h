@@ -1,52 +1,45 @@
 #pragma once
-// The `kelvor` command line: each command registers itself from its own source file.
+// The `kelvor` command line on CLI11. Each command registers itself from its own source file with
+// an options struct, a function that adds those options to the command's CLI::App, and a function
+// that runs with the parsed options (docs/cli.md shows the pattern).
+#include <functional>
 #include <iosfwd>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace kelvor::cli {
 
-// Exit codes shared by the commands.
+// Exit codes, the same for every command (kExitCodesText says what each means).
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFail = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitLink = 3;
-
-// Consumes options as a command asks for them; finish() rejects what is left over.
-class ArgParser {
-public:
-    explicit ArgParser(std::vector<std::string> args) : args_(std::move(args)) {}
-    bool flag(std::string_view name);                              // --json
-    std::optional<std::string> option(std::string_view name);      // --model X or --model=X
-    std::vector<std::string> options(std::string_view name);       // repeated option
-    // Remaining arguments; an unknown "--x" or a missing option value is an error.
-    std::vector<std::string> finish();
-    const std::string& error() const { return error_; }
-    // Records a bad value found by the command (the first error is kept).
-    void fail(std::string why) {
-        if (error_.empty()) error_ = std::move(why);
-    }
-    bool ok() const { return error_.empty(); }
-
-private:
-    std::vector<std::string> args_;
-    std::string error_;
-};
+inline constexpr int kExitFail = 1;  // a chip failed: the programmer's verdict
+inline constexpr int kExitUsage = 2; // bad input: files, options, an image the station refuses
+inline constexpr int kExitLink = 3;  // programmer or link failure
+extern const char* const kExitCodesText;
 
 struct Context {
-    ArgParser& args;
+    std::string_view command;
+    std::string_view synopsis;
     std::ostream& out;
     std::ostream& err;
+    // "kelvor COMMAND: why", the command's usage line and where to find every option, on err.
+    // Returns kExitUsage.
+    int usage(const std::string& why) const;
 };
 
-using CommandFn = int (*)(Context&);
+using Runner = std::function<int(Context&)>;
 
 struct Command {
     const char* name;
-    const char* usage; // one line, shown by `kelvor help`
-    CommandFn run;
+    const char* synopsis; // "checksum --model M IMAGE [...]": the usage line of mistakes
+    const char* summary;  // one line in `kelvor --help`
+    // Adds the command's options to `app` and returns what runs once they are parsed.
+    Runner (*bind)(CLI::App& app);
 };
 
 bool registerCommand(const Command& c);
@@ -55,10 +48,18 @@ const std::vector<Command>& commands();
 // Runs one command line (argv[0] excluded) and returns the exit code.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// One parse, one options value: `add` binds the options' fields to `app`, `run` reads them.
+template <class Options, void (*add)(CLI::App&, Options&), int (*run)(Context&, const Options&)>
+Runner bindCommand(CLI::App& app) {
+    auto options = std::make_shared<Options>();
+    add(app, *options);
+    return [options](Context& ctx) { return run(ctx, *options); };
+}
+
 } // namespace kelvor::cli
 
 #define KELVOR_CLI_CONCAT2(a, b) a##b
 #define KELVOR_CLI_CONCAT(a, b) KELVOR_CLI_CONCAT2(a, b)
-#define KELVOR_CLI_COMMAND(name, usage, fn)                                                                  \
-    static const bool KELVOR_CLI_CONCAT(kelvorCliReg_, __LINE__) =                                          \
-        ::kelvor::cli::registerCommand({name, usage, fn})
+#define KELVOR_CLI_COMMAND(name, synopsis, summary, Options, add, run)                                      \
+    static const bool KELVOR_CLI_CONCAT(kelvorCliReg_, __LINE__) = ::kelvor::cli::registerCommand(          \
+        {name, synopsis, summary, &::kelvor::cli::bindCommand<Options, add, run>})

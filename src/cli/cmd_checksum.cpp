@@ -1,6 +1,6 @@
 // kelvor checksum --model M IMAGE [job options] [--json] [--out FILE]: prepares exactly the image a
 // "烧录" job would send, without a programmer, and prints its "CKSUM: 0x%04x".
-#include "base/json.h"
+#include "base/json_line.h"
 #include "base/reporter.h"
 #include "base/settings.h"
 #include "chips/catalog.h"
@@ -10,24 +10,14 @@
 #include "image/image_check.h"
 #include "jobs/job.h"
 
+#include <CLI/CLI.hpp>
+
 #include <fstream>
 #include <memory>
 #include <ostream>
 
 namespace kelvor::cli {
 namespace {
-
-constexpr const char* kUsage =
-    "usage: kelvor checksum --model M IMAGE [job options] [--json] [--out FILE]\n"
-    "Prepares what a programming job would send, with the link closed: EEPROM and factory data\n"
-    "are loaded and checked but never sent. --out writes the prepared chip image.\n"
-    "Exit 0 when the image was prepared, 2 otherwise.\n";
-
-int usage(Context& ctx, const std::string& message) {
-    if (!message.empty()) ctx.err << "kelvor checksum: " << message << "\n";
-    ctx.err << kUsage << kJobOptionsHelp;
-    return kExitUsage;
-}
 
 // Log texts as lines: CR LF becomes LF and the message's own final line end is dropped.
 void printText(std::ostream& out, const std::string& text) {
@@ -45,22 +35,32 @@ Json optionalWord(const std::optional<std::uint16_t>& v) {
     return v ? Json(static_cast<int>(*v)) : Json();
 }
 
-int runChecksum(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    const auto outPath = ctx.args.option("--out");
-    const auto modelName = ctx.args.option("--model");
-    if (!modelName) {
-        ctx.args.finish();
-        return usage(ctx, ctx.args.ok() ? "--model is required" : ctx.args.error());
-    }
-    const chips::ModelRow* model = chips::findModel(*modelName);
-    if (model == nullptr) return usage(ctx, "unknown model '" + *modelName + "' (see kelvor models)");
+struct ChecksumArgs {
+    std::string model;
+    std::vector<std::string> images;
+    std::optional<std::string> out;
+    bool json = false;
+    JobArgs job;
+};
+
+void addChecksumOptions(CLI::App& app, ChecksumArgs& a) {
+    app.add_option("--model", a.model, "chip model (kelvor models)")->type_name("M")->required();
+    app.add_option("IMAGE", a.images, "the image a \"烧录\" job would send")->type_name("");
+    app.add_flag("--json", a.json, "print one JSON object");
+    app.add_option("--out", a.out, "write the prepared chip image to FILE")->type_name("FILE");
+    addJobOptions(app, a.job);
+}
+
+int runChecksum(Context& ctx, const ChecksumArgs& a) {
+    const bool json = a.json;
+    const auto& outPath = a.out;
+    const chips::ModelRow* model = chips::findModel(a.model);
+    if (model == nullptr) return ctx.usage("unknown model '" + a.model + "' (see kelvor models)");
     JobOptions options;
-    if (auto error = parseJobOptions(ctx.args, *model, options)) return usage(ctx, *error);
-    const auto rest = ctx.args.finish();
-    if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
+    if (auto error = jobOptionsFrom(a.job, *model, options)) return ctx.usage(*error);
+    const auto& rest = a.images;
     if (rest.size() != 1)
-        return usage(ctx, rest.empty() ? "an IMAGE is required" : "only one IMAGE is taken");
+        return ctx.usage(rest.empty() ? "an IMAGE is required" : "only one IMAGE is taken");
 
     auto state = std::make_unique<image::ImageState>();
     if (options.imageKey) state->key = *options.imageKey;
@@ -86,18 +86,18 @@ int runChecksum(Context& ctx) {
 
     if (json) {
         Json o = Json::object();
-        o.set("model", model->model);
-        o.set("family", chips::familyName(r.family));
-        o.set("result", r.code);
-        o.set("length", r.length);
-        o.set("variant", jobs::variantName(r.variant));
-        o.set("block", jobs::blockName(r.block));
-        o.set("checkWord", optionalWord(r.checkWord));
-        o.set("cksum", optionalWord(r.cksum));
-        o.set("cksumText", r.cksumText.empty() ? Json() : Json(r.cksumText));
-        o.set("log", logLines(reporter));
-        o.set("boxes", messageBoxes(reporter));
-        ctx.out << o.dump() << "\n";
+        o["model"] = model->model;
+        o["family"] = chips::familyName(r.family);
+        o["result"] = r.code;
+        o["length"] = r.length;
+        o["variant"] = jobs::variantName(r.variant);
+        o["block"] = jobs::blockName(r.block);
+        o["checkWord"] = optionalWord(r.checkWord);
+        o["cksum"] = optionalWord(r.cksum);
+        o["cksumText"] = r.cksumText.empty() ? Json() : Json(r.cksumText);
+        o["log"] = logLines(reporter);
+        o["boxes"] = messageBoxes(reporter);
+        ctx.out << jsonLine(o) << "\n";
     } else {
         for (const auto& e : reporter.entries)
             printText(ctx.out, e.kind == RecordingReporter::Kind::Box ? "box " + e.caption + " " + e.text : e.text);
@@ -111,8 +111,8 @@ int runChecksum(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("checksum",
-                   "checksum --model M IMAGE [job options] [--json] [--out FILE]  prepare a job, print CKSUM",
-                   runChecksum);
+KELVOR_CLI_COMMAND("checksum", "checksum --model M IMAGE [job options] [--json] [--out FILE]",
+                   "Prepare a job with the link closed and print its CKSUM",
+                   ChecksumArgs, addChecksumOptions, runChecksum);
 
 } // namespace kelvor::cli

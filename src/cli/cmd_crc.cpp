@@ -1,10 +1,12 @@
 // kelvor crc FILE [--json]: crc16Xmodem and imageCrc of a whole file, read in chunks.
 #include "base/file_read.h"
-#include "base/json.h"
+#include "base/json_line.h"
 #include "base/strfmt.h"
 #include "cli/cli.h"
 #include "image/checksums.h"
 #include "image/readers.h"
+
+#include <CLI/CLI.hpp>
 
 #include <ostream>
 
@@ -14,15 +16,20 @@ namespace {
 // The largest file any reader of the station takes; a device or an endless file is refused.
 constexpr std::size_t kCrcLimit = image::kMaxHexFileSize;
 
-int runCrc(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    const auto rest = ctx.args.finish();
-    if (!ctx.args.ok() || rest.size() != 1) {
-        if (!ctx.args.ok()) ctx.err << "kelvor crc: " << ctx.args.error() << "\n";
-        ctx.err << "usage: kelvor crc FILE [--json]\n";
-        return kExitUsage;
-    }
-    const std::string& path = rest.front();
+struct CrcArgs {
+    std::vector<std::string> files;
+    bool json = false;
+};
+
+void addCrcOptions(CLI::App& app, CrcArgs& a) {
+    app.add_option("FILE", a.files, "the file, read whole")->type_name("");
+    app.add_flag("--json", a.json, "print one JSON object");
+}
+
+int runCrc(Context& ctx, const CrcArgs& a) {
+    const bool json = a.json;
+    if (a.files.size() != 1) return ctx.usage(a.files.empty() ? "a FILE is required" : "only one FILE is taken");
+    const std::string& path = a.files.front();
     std::uint16_t xmodem = 0, modbus = 0xFFFF;
     const FileReadInfo info =
         readRegularFileChunks(path, kCrcLimit, [&](std::span<const std::uint8_t> c) {
@@ -36,9 +43,9 @@ int runCrc(Context& ctx) {
     const std::uint16_t imageCrc = image::imageCrcOfRegister(modbus);
     if (json) {
         Json o = Json::object();
-        o.set("crc16Xmodem", static_cast<unsigned>(xmodem));
-        o.set("imageCrc", static_cast<unsigned>(imageCrc));
-        ctx.out << o.dump() << "\n";
+        o["crc16Xmodem"] = static_cast<unsigned>(xmodem);
+        o["imageCrc"] = static_cast<unsigned>(imageCrc);
+        ctx.out << jsonLine(o) << "\n";
     } else {
         ctx.out << strfmt("crc16Xmodem: 0x%04x\nimageCrc: 0x%04x\n", xmodem, imageCrc);
     }
@@ -47,6 +54,7 @@ int runCrc(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("crc", "crc FILE [--json]               crc16Xmodem and imageCrc of a file", runCrc);
+KELVOR_CLI_COMMAND("crc", "crc FILE [--json]", "Print crc16Xmodem and imageCrc of a file", CrcArgs, addCrcOptions,
+                   runCrc);
 
 } // namespace kelvor::cli

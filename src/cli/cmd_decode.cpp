@@ -1,6 +1,6 @@
 // kelvor decode --model MODEL IMAGE [--json] [--image-key HEX]: the station's image check for one
 // model, in a fresh state, with the words, page slots, block and log it produced.
-#include "base/json.h"
+#include "base/json_line.h"
 #include "base/strfmt.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
@@ -9,14 +9,14 @@
 #include "image/decoders.h"
 #include "image/image_check.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <memory>
 #include <ostream>
 
 namespace kelvor::cli {
 namespace {
-
-constexpr const char* kUsage = "usage: kelvor decode --model MODEL IMAGE [--json] [--image-key HEX]\n";
 
 std::vector<image::FuseSlot> slotsById(const image::FuseSlots& slots) {
     std::vector<image::FuseSlot> out(slots.begin(), slots.end());
@@ -57,46 +57,46 @@ void printJson(std::ostream& out, const chips::ModelRow& model, int result, cons
                const RecordingReporter& rep) {
     Json words = Json::array();
     for (auto w : s.decoders.words)
-        words.push(static_cast<unsigned>(w));
+        words.push_back(static_cast<unsigned>(w));
     Json slots = Json::array();
     for (const auto& slot : slotsById(s.decoders.fuseSlots)) {
         Json o = Json::object();
-        o.set("id", slot.id);
-        o.set("text", slot.text);
-        o.set("visible", slot.visible);
-        slots.push(std::move(o));
+        o["id"] = slot.id;
+        o["text"] = slot.text;
+        o["visible"] = slot.visible;
+        slots.push_back(std::move(o));
     }
     Json block;
     if (s.decoders.lastBlock) {
         block = Json::object();
-        block.set("destination", destinationName(s.decoders.lastBlock->destination));
-        block.set("offset", s.decoders.lastBlock->offset);
-        block.set("hex", hexOf(blockBytes(s)));
+        block["destination"] = destinationName(s.decoders.lastBlock->destination);
+        block["offset"] = s.decoders.lastBlock->offset;
+        block["hex"] = hexOf(blockBytes(s));
     }
     Json wrong = Json::array();
     for (const auto& w : s.decoders.wrongChecksums) {
         Json o = Json::object();
-        o.set("record", w.record);
-        o.set("type", w.type);
-        o.set("offset", w.offset);
-        o.set("found", static_cast<unsigned>(w.found));
-        o.set("expected", static_cast<unsigned>(w.expected));
-        wrong.push(std::move(o));
+        o["record"] = w.record;
+        o["type"] = w.type;
+        o["offset"] = w.offset;
+        o["found"] = static_cast<unsigned>(w.found);
+        o["expected"] = static_cast<unsigned>(w.expected);
+        wrong.push_back(std::move(o));
     }
 
     Json o = Json::object();
-    o.set("model", model.model);
-    o.set("family", chips::familyName(model.family));
-    o.set("result", result);
-    o.set("imageLength", s.imageLength);
-    o.set("words", std::move(words));
-    o.set("slots", std::move(slots));
-    o.set("block", std::move(block));
-    o.set("wrongChecksums", std::move(wrong));
-    o.set("wrongChecksumCount", s.decoders.wrongChecksumCount);
-    o.set("log", logLines(rep));
-    o.set("boxes", messageBoxes(rep));
-    out << o.dump() << "\n";
+    o["model"] = model.model;
+    o["family"] = chips::familyName(model.family);
+    o["result"] = result;
+    o["imageLength"] = s.imageLength;
+    o["words"] = std::move(words);
+    o["slots"] = std::move(slots);
+    o["block"] = std::move(block);
+    o["wrongChecksums"] = std::move(wrong);
+    o["wrongChecksumCount"] = s.decoders.wrongChecksumCount;
+    o["log"] = logLines(rep);
+    o["boxes"] = messageBoxes(rep);
+    out << jsonLine(o) << "\n";
 }
 
 void printText(std::ostream& out, const chips::ModelRow& model, int result, const image::ImageState& s,
@@ -128,26 +128,31 @@ void printText(std::ostream& out, const chips::ModelRow& model, int result, cons
         if (e.kind == RecordingReporter::Kind::Box) out << "box " << e.caption << " " << oneLine(e.text) << "\n";
 }
 
-int runDecode(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    const auto modelName = ctx.args.option("--model");
-    image::ImageKey key{};
-    const bool keyOk = imageKeyOption(ctx, "decode", key);
-    const auto rest = ctx.args.finish();
-    if (!keyOk) return kExitUsage;
-    if (!ctx.args.ok() || !modelName || rest.size() != 1) {
-        if (!ctx.args.ok()) ctx.err << "kelvor decode: " << ctx.args.error() << "\n";
-        ctx.err << kUsage;
-        return kExitUsage;
-    }
-    const chips::ModelRow* model = chips::findModel(*modelName);
-    if (!model) {
-        ctx.err << "kelvor decode: unknown model '" << *modelName << "' (see kelvor models)\n";
-        return kExitUsage;
-    }
+struct DecodeArgs {
+    std::string model;
+    std::vector<std::string> images;
+    std::optional<std::string> imageKey;
+    bool json = false;
+};
+
+void addDecodeOptions(CLI::App& app, DecodeArgs& a) {
+    app.add_option("--model", a.model, "chip model (kelvor models)")->type_name("MODEL")->required();
+    app.add_option("IMAGE", a.images, "HEX, enciphered or raw image")->type_name("");
+    app.add_flag("--json", a.json, "print one JSON object");
+    addImageKeyOption(app, a.imageKey);
+}
+
+int runDecode(Context& ctx, const DecodeArgs& a) {
+    const bool json = a.json;
+    const auto key = imageKeyFrom(a.imageKey);
+    if (!key) return ctx.usage(kImageKeyMistake);
+    if (a.images.size() != 1) return ctx.usage(a.images.empty() ? "an IMAGE is required" : "only one IMAGE is taken");
+    const chips::ModelRow* model = chips::findModel(a.model);
+    if (!model) return ctx.usage("unknown model '" + a.model + "' (see kelvor models)");
+    const auto& rest = a.images;
 
     auto state = std::make_unique<image::ImageState>();
-    state->key = key;
+    state->key = *key;
     RecordingReporter rep;
     rep.boxAnswer = false; // the warning's answer is not used
     const int result = image::checkImage(*model, rest.front(), *state, rep);
@@ -155,12 +160,15 @@ int runDecode(Context& ctx) {
         printJson(ctx.out, *model, result, *state, rep);
     else
         printText(ctx.out, *model, result, *state, rep);
+    // decode asks the image check a question, and "refused" (-1) is its answer, not a mistake in
+    // asking: 1, as a comparison answers "differs", so that 2 keeps meaning the call was wrong.
     return result == 0 ? kExitOk : kExitFail;
 }
 
 } // namespace
 
-KELVOR_CLI_COMMAND("decode", "decode --model MODEL IMAGE [--json] [--image-key HEX]  run the image check",
-                   runDecode);
+KELVOR_CLI_COMMAND("decode", "decode --model MODEL IMAGE [--json] [--image-key HEX]",
+                   "Run the image check: words, page slots, block and log",
+                   DecodeArgs, addDecodeOptions, runDecode);
 
 } // namespace kelvor::cli

@@ -5,24 +5,30 @@
 #include "cli/image_key_option.h"
 #include "image/readers.h"
 
+#include <CLI/CLI.hpp>
+
 #include <fstream>
 #include <ostream>
 
 namespace kelvor::cli {
 namespace {
 
-constexpr const char* kUsage = "usage: kelvor encipher IN.hex OUT.bin [--image-key HEX]\n";
+struct EncipherArgs {
+    std::optional<std::string> in, out;
+    std::optional<std::string> imageKey;
+};
 
-int runEncipher(Context& ctx) {
-    image::ImageKey key{};
-    const bool keyOk = imageKeyOption(ctx, "encipher", key);
-    const auto rest = ctx.args.finish();
-    if (!keyOk) return kExitUsage;
-    if (!ctx.args.ok() || rest.size() != 2) {
-        if (!ctx.args.ok()) ctx.err << "kelvor encipher: " << ctx.args.error() << "\n";
-        ctx.err << kUsage;
-        return kExitUsage;
-    }
+void addEncipherOptions(CLI::App& app, EncipherArgs& a) {
+    app.add_option("IN.hex", a.in, "the HEX text")->type_name("");
+    app.add_option("OUT.bin", a.out, "the enciphered image to write")->type_name("");
+    addImageKeyOption(app, a.imageKey);
+}
+
+int runEncipher(Context& ctx, const EncipherArgs& a) {
+    const auto key = imageKeyFrom(a.imageKey);
+    if (!key) return ctx.usage(kImageKeyMistake);
+    if (!a.in || !a.out) return ctx.usage("IN.hex and OUT.bin are required");
+    const std::string rest[] = {*a.in, *a.out};
     // One byte more than can fit is enough to refuse the text.
     std::vector<std::uint8_t> text;
     const FileReadInfo info = readRegularFile(rest[0], image::kMaxEncipheredSize + 1, text);
@@ -33,17 +39,17 @@ int runEncipher(Context& ctx) {
                 << "\n";
         return kExitUsage;
     }
-    const auto image = image::encipherImage(text, key);
+    const auto image = image::encipherImage(text, *key);
     if (!image) {
         ctx.err << "kelvor encipher: " << rest[0] << " does not fit an enciphered image (at most "
                 << image::kMaxEncipheredText << " bytes of text)\n";
-        return kExitFail;
+        return kExitUsage;
     }
     std::ofstream out(rest[1], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
     if (!out.flush()) {
         ctx.err << "kelvor encipher: cannot write " << rest[1] << "\n";
-        return kExitFail;
+        return kExitUsage;
     }
     ctx.out << "enciphered " << text.size() << " bytes of text into " << rest[1] << " (" << image->size()
             << " bytes)\n";
@@ -52,7 +58,8 @@ int runEncipher(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]  make an enciphered image",
-                   runEncipher);
+KELVOR_CLI_COMMAND("encipher", "encipher IN.hex OUT.bin [--image-key HEX]",
+                   "Wrap HEX text into an enciphered image",
+                   EncipherArgs, addEncipherOptions, runEncipher);
 
 } // namespace kelvor::cli

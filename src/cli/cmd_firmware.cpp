@@ -1,11 +1,13 @@
 // kelvor firmware FILE: update the programmer's own firmware as the firmware page does. The
 // station's handlers run headless: enter the boot loader, wait for the programmer to come back,
 // download, and see the new firmware start and come back on the bus.
-#include "base/json.h"
+#include "base/json_line.h"
 #include "cli/programmer_args.h"
 #include "cli/session.h"
 #include "link/station/firmware_update.h"
 #include "link/station/transfer.h"
+
+#include <CLI/CLI.hpp>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -41,10 +43,16 @@ const char* stepName(Step s) {
     return "?";
 }
 
-int usage(Context& ctx, const std::string& why) {
-    if (!why.empty()) ctx.err << "kelvor: " << why << "\n";
-    ctx.err << "usage: kelvor firmware FILE " << kProgrammerUsage << " [--json]\n";
-    return kExitUsage;
+struct FirmwareArgs {
+    std::vector<std::string> files;
+    ProgrammerArgs programmer;
+    bool json = false;
+};
+
+void addFirmwareOptions(CLI::App& app, FirmwareArgs& a) {
+    app.add_option("FILE", a.files, "the programmer's firmware, at most 64 KB")->type_name("");
+    app.add_flag("--json", a.json, "print each log line and then a summary as JSON lines");
+    addProgrammerOptions(app, a.programmer);
 }
 
 // The last pane line at or after `from` that contains `needle`; npos when none.
@@ -55,12 +63,12 @@ std::size_t lastLine(Session& s, std::string_view needle, std::size_t from = 0) 
     return std::string::npos;
 }
 
-int runFirmware(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    Session s(ctx.args);
-    const auto rest = ctx.args.finish();
-    if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
-    if (rest.size() != 1) return usage(ctx, "one firmware FILE is required");
+int runFirmware(Context& ctx, const FirmwareArgs& a) {
+    const bool json = a.json;
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    const auto& rest = a.files;
+    if (rest.size() != 1) return ctx.usage("one firmware FILE is required");
+    Session s(a.programmer);
     const QString file = QFileInfo(QString::fromStdString(rest[0])).absoluteFilePath();
 
     std::optional<bool> versionOk;
@@ -68,13 +76,13 @@ int runFirmware(Context& ctx) {
     auto finish = [&](int code, std::optional<Step> failed) {
         s.settle();
         if (json) {
-            for (const auto& line : s.paneLines()) ctx.out << Json(Json::Object{{"line", Json(line)}}).dump() << "\n";
+            for (const auto& line : s.paneLines()) ctx.out << jsonLine(Json::object({{"line", line}})) << "\n";
             Json summary = Json::object();
-            summary.set("updated", code == kExitOk);
-            summary.set("failed_step", failed ? Json(stepName(*failed)) : Json());
-            summary.set("version_ok", versionOk ? Json(*versionOk) : Json());
-            if (!error.empty()) summary.set("error", error);
-            ctx.out << summary.dump() << "\n";
+            summary["updated"] = code == kExitOk;
+            summary["failed_step"] = failed ? Json(stepName(*failed)) : Json();
+            summary["version_ok"] = versionOk ? Json(*versionOk) : Json();
+            if (!error.empty()) summary["error"] = error;
+            ctx.out << jsonLine(summary) << "\n";
         } else {
             s.flush(ctx.out);
         }
@@ -98,7 +106,10 @@ int runFirmware(Context& ctx) {
     st.imagePath = file;
     link::FirmwareUpdate& fw = link.firmware();
     std::vector<link::TransferOutcome> runs;
-    link.transfers().onRunFinished = [&runs](link::TransferOutcome o) { runs.push_back(o); };
+    link.transfers().onRunFinished = [&runs, linkHandler = link.transfers().onRunFinished](link::TransferOutcome o) {
+        runs.push_back(o);
+        if (linkHandler) linkHandler(o); // the link keeps its own account
+    };
 
     st.sendMessage(WM_FW_ENTER_IAP);
     switch (fw.lastEntered()) {
@@ -169,6 +180,8 @@ int runFirmware(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("firmware", "firmware FILE [programmer options] update the programmer's own firmware", runFirmware);
+KELVOR_CLI_COMMAND("firmware", "firmware FILE [programmer options] [--json]",
+                   "Update the programmer's own firmware",
+                   FirmwareArgs, addFirmwareOptions, runFirmware);
 
 } // namespace kelvor::cli

@@ -3,6 +3,8 @@
 #include "cli/programmer_args.h"
 #include "cli/session.h"
 
+#include <CLI/CLI.hpp>
+
 #include <ostream>
 
 namespace kelvor::cli {
@@ -10,10 +12,24 @@ namespace {
 
 constexpr int kAnswerTimeoutMs = 3000;
 
-bool usage(Context& ctx, const char* text) {
-    ctx.err << "usage: kelvor " << text << " " << kProgrammerUsage << " [--json]\n";
-    if (!ctx.args.error().empty()) ctx.err << "kelvor: " << ctx.args.error() << "\n";
-    return false;
+struct LinkArgs {
+    ProgrammerArgs programmer;
+    bool json = false;
+};
+
+void addLinkOptions(CLI::App& app, LinkArgs& a) {
+    app.add_flag("--json", a.json, "print one JSON object with the log lines and the message boxes");
+    addProgrammerOptions(app, a.programmer);
+}
+
+struct EeWriteArgs : LinkArgs {
+    std::optional<std::string> sequence, millivolts;
+};
+
+void addEeWriteOptions(CLI::App& app, EeWriteArgs& a) {
+    app.add_option("SEQ", a.sequence, "sequence number, at most 6 digits")->type_name("");
+    app.add_option("MILLIVOLTS", a.millivolts, "EE voltage in mV, at most 6 digits")->type_name("");
+    addLinkOptions(app, a);
 }
 
 bool lineSeen(Session& s, std::string_view needle, std::size_t from) {
@@ -28,8 +44,8 @@ int finish(Context& ctx, Session& s, bool json, int code, const chips::ModelRow*
     s.settle();
     if (json) {
         Json o = s.json();
-        if (model) o.set("model", model->model);
-        ctx.out << o.dump() << "\n";
+        if (model) o["model"] = model->model;
+        ctx.out << jsonLine(o) << "\n";
     } else {
         s.flush(ctx.out);
         if (model) ctx.out << model->model << "\n";
@@ -37,10 +53,10 @@ int finish(Context& ctx, Session& s, bool json, int code, const chips::ModelRow*
     return code;
 }
 
-int runDetect(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    Session s(ctx.args);
-    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "detect"), kExitUsage;
+int runDetect(Context& ctx, const LinkArgs& a) {
+    const bool json = a.json;
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    Session s(a.programmer);
     s.start();
     // The connect handler asks for auto-detect; wait for its answer.
     const bool answered =
@@ -54,10 +70,10 @@ int runDetect(Context& ctx) {
     return finish(ctx, s, json, kExitOk, s.station().selectedModel());
 }
 
-int runReset(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    Session s(ctx.args);
-    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "reset"), kExitUsage;
+int runReset(Context& ctx, const LinkArgs& a) {
+    const bool json = a.json;
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    Session s(a.programmer);
     s.start();
     if (!s.link().linkOpen()) return finish(ctx, s, json, kExitLink);
     const std::size_t from = s.paneLines().size();
@@ -65,20 +81,19 @@ int runReset(Context& ctx) {
     return finish(ctx, s, json, lineSeen(s, "复位芯片成功!", from) ? kExitOk : kExitLink);
 }
 
-int runEeWrite(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    Session s(ctx.args);
-    const auto rest = ctx.args.finish();
-    if (rest.size() != 2 || !ctx.args.ok()) return usage(ctx, "ee-write SEQ MILLIVOLTS"), kExitUsage;
+int runEeWrite(Context& ctx, const EeWriteArgs& a) {
+    const bool json = a.json;
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    if (!a.sequence || !a.millivolts) return ctx.usage("SEQ and MILLIVOLTS are required");
     long values[2];
+    const std::string* texts[] = {&*a.sequence, &*a.millivolts};
     for (int i = 0; i < 2; ++i) {
-        const std::string& t = rest[static_cast<std::size_t>(i)];
-        if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) {
-            ctx.err << "kelvor: " << t << " is not a number of at most 6 digits\n";
-            return kExitUsage;
-        }
+        const std::string& t = *texts[i];
+        if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos)
+            return ctx.usage(t + " is not a number of at most 6 digits");
         values[i] = std::stol(t);
     }
+    Session s(a.programmer);
     s.start();
     if (!s.link().linkOpen()) return finish(ctx, s, json, kExitLink);
     const std::size_t from = s.paneLines().size();
@@ -90,9 +105,12 @@ int runEeWrite(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("detect", "detect [programmer options] [--json]  auto-detect the chip in the socket", runDetect);
-KELVOR_CLI_COMMAND("reset", "reset [programmer options] [--json]   reset the chip", runReset);
-KELVOR_CLI_COMMAND("ee-write", "ee-write SEQ MILLIVOLTS [...] [--json]  write the EE voltage and sequence number",
+KELVOR_CLI_COMMAND("detect", "detect [programmer options] [--json]", "Auto-detect the chip in the socket", LinkArgs,
+                   addLinkOptions, runDetect);
+KELVOR_CLI_COMMAND("reset", "reset [programmer options] [--json]", "Reset the chip", LinkArgs, addLinkOptions,
+                   runReset);
+KELVOR_CLI_COMMAND("ee-write", "ee-write SEQ MILLIVOLTS [programmer options] [--json]",
+                   "Write the EE voltage and the sequence number", EeWriteArgs, addEeWriteOptions,
                    runEeWrite);
 
 } // namespace kelvor::cli

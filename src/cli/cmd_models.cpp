@@ -1,7 +1,9 @@
 // kelvor models [--json]: the chip catalog, one model row per line in command-id order.
-#include "base/json.h"
+#include "base/json_line.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <iomanip>
@@ -33,36 +35,39 @@ const char* eepromName(EepromOption e) {
 
 Json modelJson(const chips::ModelRow& r) {
     Json pins = Json::array();
-    for (auto p : chips::pinNames(r.pins)) pins.push(p);
+    for (auto p : chips::pinNames(r.pins)) pins.push_back(p);
     Json o = Json::object();
-    o.set("model", r.model);
-    o.set("family", chips::familyName(r.family));
-    o.set("command", r.command);
-    o.set("menuPosition", r.menuPosition >= 0 ? Json(r.menuPosition) : Json());
-    o.set("customKey", r.customKey.empty() ? Json() : Json(r.customKey));
-    o.set("frequencyEntry", r.frequencyEntry);
-    o.set("frequencyEnabled", r.frequencyEnabled);
-    o.set("uidShown", r.uidShown);
-    o.set("sizeGroup", sizeName(r.sizeGroup));
-    o.set("eeprom", eepromName(r.eeprom));
-    o.set("pins", std::move(pins));
-    o.set("caption", r.caption);
-    o.set("logText", r.logText);
-    o.set("statusText", r.statusText);
+    o["model"] = r.model;
+    o["family"] = chips::familyName(r.family);
+    o["command"] = r.command;
+    o["menuPosition"] = r.menuPosition >= 0 ? Json(r.menuPosition) : Json();
+    o["customKey"] = r.customKey.empty() ? Json() : Json(r.customKey);
+    o["frequencyEntry"] = r.frequencyEntry;
+    o["frequencyEnabled"] = r.frequencyEnabled;
+    o["uidShown"] = r.uidShown;
+    o["sizeGroup"] = sizeName(r.sizeGroup);
+    o["eeprom"] = eepromName(r.eeprom);
+    o["pins"] = std::move(pins);
+    o["caption"] = r.caption;
+    o["logText"] = r.logText;
+    o["statusText"] = r.statusText;
     return o;
 }
 
-int runModels(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    auto rest = ctx.args.finish();
-    if (!ctx.args.ok() || !rest.empty()) {
-        ctx.err << "usage: kelvor models [--json]\n";
-        return kExitUsage;
-    }
+struct ModelsArgs {
+    bool json = false;
+};
+
+void addModelsOptions(CLI::App& app, ModelsArgs& a) {
+    app.add_flag("--json", a.json, "print one JSON array of the model rows");
+}
+
+int runModels(Context& ctx, const ModelsArgs& a) {
+    const bool json = a.json;
     if (json) {
         Json all = Json::array();
-        for (const auto& r : chips::models()) all.push(modelJson(r));
-        ctx.out << all.dump() << "\n";
+        for (const auto& r : chips::models()) all.push_back(modelJson(r));
+        ctx.out << jsonLine(all) << "\n";
         return kExitOk;
     }
     for (const auto& r : chips::models()) {
@@ -79,6 +84,7 @@ int runModels(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("models", "models [--json]                 list the chip catalog", runModels);
+KELVOR_CLI_COMMAND("models", "models [--json]", "List the chip catalog",
+                   ModelsArgs, addModelsOptions, runModels);
 
 } // namespace kelvor::cli

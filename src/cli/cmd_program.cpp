@@ -1,6 +1,6 @@
 // kelvor program: connect, run the job as "烧录" (or an offline-page button) does, and wait for each
 // chip's run to end with its verdict.
-#include "base/json.h"
+#include "base/json_line.h"
 #include "chips/catalog.h"
 #include "cli/job_options.h"
 #include "cli/programmer_args.h"
@@ -8,6 +8,8 @@
 #include "jobs/job.h"
 #include "jobs/station/job_station.h"
 #include "link/station/transfer.h"
+
+#include <CLI/CLI.hpp>
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,51 +25,61 @@ constexpr int kDetectWaitMs = 3000;
 // guards against a station that never ends it.
 constexpr int kRunWaitMs = 600000;
 
-int usage(Context& ctx, const std::string& why) {
-    if (!why.empty()) ctx.err << "kelvor: " << why << "\n";
-    ctx.err << "usage: kelvor program --model MODEL IMAGE [job options] [--offline MODE] [--count N] "
-            << kProgrammerUsage << " [--json]\n"
-            << kJobOptionsHelp;
-    return kExitUsage;
+struct ProgramArgs {
+    std::string model;
+    std::vector<std::string> images;
+    std::optional<std::string> offline, count;
+    bool json = false;
+    JobArgs job;
+    ProgrammerArgs programmer;
+};
+
+void addProgramOptions(CLI::App& app, ProgramArgs& a) {
+    app.add_option("--model", a.model, "chip model (kelvor models)")->type_name("MODEL")->required();
+    app.add_option("IMAGE", a.images, "the image to burn")->type_name("");
+    app.add_option("--offline", a.offline, "press the offline page's button of this mode instead of \"烧录\"")
+        ->type_name("MODE 1-6");
+    app.add_option("--count", a.count, "chips to program one after another (1)")->type_name("N");
+    app.add_flag("--json", a.json, "print each log line and then a summary as JSON lines");
+    addJobOptions(app, a.job);
+    addProgrammerOptions(app, a.programmer);
 }
 
-int runProgram(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    const auto modelName = ctx.args.option("--model");
-    const auto offlineText = ctx.args.option("--offline");
-    const auto countText = ctx.args.option("--count");
-    if (!modelName) return usage(ctx, "--model is required");
-    const chips::ModelRow* row = chips::findModel(*modelName);
-    if (!row) return usage(ctx, "unknown model " + *modelName);
+int runProgram(Context& ctx, const ProgramArgs& a) {
+    const bool json = a.json;
+    const auto& offlineText = a.offline;
+    const auto& countText = a.count;
+    const chips::ModelRow* row = chips::findModel(a.model);
+    if (!row) return ctx.usage("unknown model " + a.model);
 
     int offline = 0;
     if (offlineText) {
         const bool ok = offlineText->size() == 1 && (*offlineText)[0] >= '1' && (*offlineText)[0] <= '6';
-        if (!ok) return usage(ctx, "--offline takes a mode 1-6");
+        if (!ok) return ctx.usage("--offline takes a mode 1-6");
         offline = (*offlineText)[0] - '0';
     }
     int count = 1;
     if (countText) {
         if (countText->empty() || countText->size() > 6 || countText->find_first_not_of("0123456789") != std::string::npos ||
             std::stoi(*countText) < 1)
-            return usage(ctx, "--count takes a number of chips from 1");
+            return ctx.usage("--count takes a number of chips from 1");
         count = std::stoi(*countText);
     }
     JobOptions job;
-    if (auto bad = parseJobOptions(ctx.args, *row, job)) return usage(ctx, *bad);
+    if (auto bad = jobOptionsFrom(a.job, *row, job)) return ctx.usage(*bad);
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    const auto& rest = a.images;
+    if (rest.size() != 1) return ctx.usage("one IMAGE is required");
+    if (row->model == "EP39H01" && offline == 0)
+        return ctx.usage("EP39H01 cannot be programmed online (its \"烧录\" is disabled); use --offline 1");
     // The socket holds the model being programmed unless told otherwise.
-    Session s(ctx.args, [row](link::ProgrammerOptions& o) {
+    Session s(a.programmer, [row](link::ProgrammerOptions& o) {
         if (o.simChip.empty()) o.simChip = std::string(row->model);
     });
-    const auto rest = ctx.args.finish();
-    if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
-    if (rest.size() != 1) return usage(ctx, "one IMAGE is required");
-    if (row->model == "EP39H01" && offline == 0)
-        return usage(ctx, "EP39H01 cannot be programmed online (its \"烧录\" is disabled); use --offline 1");
 
     // A run of many chips keeps none of its lines: each is printed as the pane receives it.
     if (json)
-        s.streamLines([&ctx](const std::string& line) { ctx.out << Json(Json::Object{{"line", Json(line)}}).dump() << "\n"; });
+        s.streamLines([&ctx](const std::string& line) { ctx.out << jsonLine(Json::object({{"line", line}})) << "\n"; });
     else
         s.streamLines([&ctx](const std::string& line) { ctx.out << line << "\n"; });
     s.start();
@@ -75,13 +87,13 @@ int runProgram(Context& ctx) {
         s.settle();
         if (json) {
             Json summary = Json::object();
-            summary.set("passed", passed);
-            summary.set("failed", failed);
-            summary.set("cksum", s.station().mainModel().text(controlKey(1041)).toStdString());
-            summary.set("boxes", s.boxesJson());
+            summary["passed"] = passed;
+            summary["failed"] = failed;
+            summary["cksum"] = s.station().mainModel().text(controlKey(1041)).toStdString();
+            summary["boxes"] = s.boxesJson();
             const auto& boxes = s.prompter();
-            if (boxes.boxesShown > boxes.boxes.size()) summary.set("boxesNotKept", boxes.boxesShown - boxes.boxes.size());
-            ctx.out << summary.dump() << "\n";
+            if (boxes.boxesShown > boxes.boxes.size()) summary["boxesNotKept"] = boxes.boxesShown - boxes.boxes.size();
+            ctx.out << jsonLine(summary) << "\n";
         }
         return code;
     };
@@ -100,11 +112,19 @@ int runProgram(Context& ctx) {
     // One result per chip: the run's, taken as the window takes it.
     std::optional<link::RunResult> ended;
     QObject::connect(&s.link(), &link::Link::runFinished, [&ended](const link::RunResult& r) { ended = r; });
+    // How the transfers ended, for a run that ended with their failure (the link keeps its handler).
+    std::optional<link::TransferOutcome> sent;
+    auto& transfers = s.link().transfers();
+    transfers.onRunFinished = [&sent, linkHandler = transfers.onRunFinished](link::TransferOutcome o) {
+        sent = o;
+        if (linkHandler) linkHandler(o);
+    };
 
     int passed = 0, failed = 0;
     for (int n = 0; n < count; ++n) {
         ended.reset();
         const std::int64_t recordBefore = s.recorder().lastRecordId();
+        sent.reset();
         if (offline)
             st.sendMessage(WM_PROGRAM_MODE, offline, 0);
         else
@@ -115,9 +135,18 @@ int runProgram(Context& ctx) {
             ctx.err << "kelvor: chip " << (n + 1) << ": the run did not end\n";
             return finish(kExitLink, passed, failed + 1);
         }
-        if (ended->end == link::RunEnd::TimedOut)
+        // Only a verdict says something of the chip. A run that ended without one is counted NG as
+        // the window counts it, and the programmer or the link is what failed: no further chip.
+        switch (ended->end) {
+        case link::RunEnd::Judged: break;
+        case link::RunEnd::TimedOut:
             ctx.err << "kelvor: chip " << (n + 1) << ": no result from the programmer\n";
-        if (ended->end == link::RunEnd::LinkClosed) return finish(kExitLink, passed, failed + 1);
+            return finish(kExitLink, passed, failed + 1);
+        case link::RunEnd::LinkClosed: return finish(kExitLink, passed, failed + 1);
+        case link::RunEnd::TransferFailed:
+            ctx.err << "kelvor: chip " << (n + 1) << ": the transfer failed\n";
+            return finish(sent == link::TransferOutcome::Refused ? kExitUsage : kExitLink, passed, failed + 1);
+        }
         ended->pass ? ++passed : ++failed;
         if (!json) {
             // The chip's verdict, and the record that holds it (committed before it was shown).
@@ -134,6 +163,9 @@ int runProgram(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("program", "program --model M IMAGE [...]    program chips through the programmer", runProgram);
+KELVOR_CLI_COMMAND("program",
+                   "program --model MODEL IMAGE [job options] [--offline MODE] [--count N] [programmer options] [--json]",
+                   "Program chips through the programmer, one verdict each",
+                   ProgramArgs, addProgramOptions, runProgram);
 
 } // namespace kelvor::cli

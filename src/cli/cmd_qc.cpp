@@ -1,9 +1,12 @@
 // kelvor qc | qc-stats: the QC station headless. `qc` fills the QC configuration page as a tester
 // would, presses "检测" and prints the judgement; `qc-stats` reads the programmer's error counters.
+#include "base/json_line.h"
 #include "cli/programmer_args.h"
 #include "cli/session.h"
 #include "qc/page_controls.h"
 #include "qc/station/qc_station.h"
+
+#include <CLI/CLI.hpp>
 
 #include <ostream>
 
@@ -11,44 +14,49 @@ namespace kelvor::cli {
 namespace {
 
 constexpr int kAnswerTimeoutMs = 3000;
-constexpr const char* kQcUsage = "qc --checksum HEX [--version N] [--date YYYY-MM-DD] [--voltage]";
 
-struct QcOptions {
-    std::string checksum;
+struct QcArgs {
+    std::optional<std::string> checksum;
     std::optional<std::string> version;
     std::optional<std::string> date;
     bool voltage = false;
     bool json = false;
+    ProgrammerArgs programmer;
 };
 
-// The QC options, apart from the programmer's; a bad value is recorded in `args`.
-QcOptions parseQcOptions(ArgParser& args) {
-    QcOptions o;
-    o.json = args.flag("--json");
-    o.voltage = args.flag("--voltage");
-    o.version = args.option("--version");
-    o.date = args.option("--date");
-    const auto checksum = args.option("--checksum");
-    if (!checksum) {
-        args.fail("--checksum is required");
-    } else if (checksum->empty() || checksum->size() > 4 ||
-               checksum->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-        args.fail("--checksum " + *checksum + ": 1 to 4 hex digits");
-    } else {
-        o.checksum = *checksum;
-    }
-    if (o.version && (o.version->empty() || o.version->size() > 5 ||
-                      o.version->find_first_not_of("0123456789") != std::string::npos || std::stol(*o.version) > 65535))
-        args.fail("--version " + *o.version + ": a number 0-65535");
-    int y = 0, md = 0;
-    if (o.date && !qc::parseDate(*o.date, y, md)) args.fail("--date " + *o.date + ": a date YYYY-MM-DD");
-    return o;
+void addQcOptions(CLI::App& app, QcArgs& a) {
+    app.add_option("--checksum", a.checksum, "expected checksum, 1 to 4 hex digits")->type_name("HEX");
+    app.add_option("--version", a.version, "expected firmware version, 0-65535 (not checked when absent)")
+        ->type_name("N");
+    app.add_option("--date", a.date, "expected date (not checked when absent)")->type_name("YYYY-MM-DD");
+    app.add_flag("--voltage", a.voltage, "check the voltage (3000-5500 mV)");
+    app.add_flag("--json", a.json, "print one JSON object with the lines, the boxes and the evaluation");
+    addProgrammerOptions(app, a.programmer);
 }
 
-int usage(Context& ctx, const std::string& text) {
-    ctx.err << "usage: kelvor " << text << " " << kProgrammerUsage << " [--json]\n";
-    if (!ctx.args.error().empty()) ctx.err << "kelvor: " << ctx.args.error() << "\n";
-    return kExitUsage;
+struct QcStatsArgs {
+    bool json = false;
+    ProgrammerArgs programmer;
+};
+
+void addQcStatsOptions(CLI::App& app, QcStatsArgs& a) {
+    app.add_flag("--json", a.json, "print one JSON object with the lines, the counters and their texts");
+    addProgrammerOptions(app, a.programmer);
+}
+
+// The values of `qc`, checked with the field rules of the configuration page.
+std::optional<std::string> qcArgsProblem(const QcArgs& a) {
+    if (!a.checksum) return "--checksum is required";
+    const std::string& c = *a.checksum;
+    if (c.empty() || c.size() > 4 || c.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return "--checksum " + c + ": 1 to 4 hex digits";
+    const auto& v = a.version;
+    if (v && (v->empty() || v->size() > 5 || v->find_first_not_of("0123456789") != std::string::npos ||
+              std::stol(*v) > 65535))
+        return "--version " + *v + ": a number 0-65535";
+    int y = 0, md = 0;
+    if (a.date && !qc::parseDate(*a.date, y, md)) return "--date " + *a.date + ": a date YYYY-MM-DD";
+    return programmerArgsProblem(a.programmer);
 }
 
 bool boxShown(Session& s, std::string_view text) {
@@ -59,26 +67,26 @@ bool boxShown(Session& s, std::string_view text) {
 
 Json evaluationJson(const qc::Evaluation& ev) {
     Json reply = Json::object();
-    reply.set("identifier", static_cast<unsigned>(ev.identifier));
-    reply.set("chip", ev.chipPresent);
+    reply["identifier"] = static_cast<unsigned>(ev.identifier);
+    reply["chip"] = ev.chipPresent;
     using qc::Field;
     const std::pair<const char*, Field> fields[] = {{"model", Field::Model},     {"checksum", Field::Checksum},
                                                     {"version", Field::Version}, {"date", Field::Date},
                                                     {"voltage", Field::Voltage}};
-    for (const auto& [name, f] : fields) reply.set(name, ev.field(f));
+    for (const auto& [name, f] : fields) reply[name] = ev.field(f);
     Json checks = Json::array();
     for (const auto& c : ev.checks) {
         Json o = Json::object();
-        o.set("check", c.name);
-        o.set("expected", c.expected);
-        o.set("actual", c.actual);
-        o.set("verdict", c.pass ? "PASS" : "FAIL");
-        checks.push(std::move(o));
+        o["check"] = c.name;
+        o["expected"] = c.expected;
+        o["actual"] = c.actual;
+        o["verdict"] = c.pass ? "PASS" : "FAIL";
+        checks.push_back(std::move(o));
     }
     Json o = Json::object();
-    o.set("reply", std::move(reply));
-    o.set("checks", std::move(checks));
-    o.set("verdict", ev.pass ? "PASS" : "FAIL");
+    o["reply"] = std::move(reply);
+    o["checks"] = std::move(checks);
+    o["verdict"] = ev.pass ? "PASS" : "FAIL";
     return o;
 }
 
@@ -89,9 +97,9 @@ int finish(Context& ctx, Session& s, bool json, int code, const qc::Evaluation* 
         if (ev) {
             // The judgement's keys after the session's lines and boxes.
             Json e = evaluationJson(*ev);
-            o.set("evaluation", std::move(e));
+            o["evaluation"] = std::move(e);
         }
-        ctx.out << o.dump() << "\n";
+        ctx.out << jsonLine(o) << "\n";
         return code;
     }
     s.flush(ctx.out);
@@ -104,10 +112,10 @@ int finish(Context& ctx, Session& s, bool json, int code, const qc::Evaluation* 
     return code;
 }
 
-void fillConfigPage(CQORVENDlg& st, const QcOptions& o) {
+void fillConfigPage(CQORVENDlg& st, const QcArgs& o) {
     PageModel& cfg = st.page(page::kQcConfig);
     auto key = [](int id) { return controlKey(id); };
-    cfg.edit(key(qcconfig::kChecksum), QString::fromStdString(o.checksum));
+    cfg.edit(key(qcconfig::kChecksum), QString::fromStdString(o.checksum.value_or("")));
     cfg.check(key(qcconfig::kCheckVersion), o.version.has_value());
     cfg.edit(key(qcconfig::kVersion), QString::fromStdString(o.version.value_or("")));
     cfg.check(key(qcconfig::kCheckDate), o.date.has_value());
@@ -115,10 +123,9 @@ void fillConfigPage(CQORVENDlg& st, const QcOptions& o) {
     cfg.check(key(qcconfig::kCheckVoltage), o.voltage);
 }
 
-int runQc(Context& ctx) {
-    const QcOptions o = parseQcOptions(ctx.args);
-    Session s(ctx.args);
-    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, kQcUsage);
+int runQc(Context& ctx, const QcArgs& o) {
+    if (auto problem = qcArgsProblem(o)) return ctx.usage(*problem);
+    Session s(o.programmer);
     s.start();
     if (!s.link().linkOpen()) return finish(ctx, s, o.json, kExitLink, nullptr);
     fillConfigPage(s.station(), o);
@@ -134,10 +141,10 @@ int runQc(Context& ctx) {
     return finish(ctx, s, o.json, ev.pass ? kExitOk : kExitFail, &ev);
 }
 
-int runQcStats(Context& ctx) {
-    const bool json = ctx.args.flag("--json");
-    Session s(ctx.args);
-    if (!ctx.args.finish().empty() || !ctx.args.ok()) return usage(ctx, "qc-stats");
+int runQcStats(Context& ctx, const QcStatsArgs& a) {
+    const bool json = a.json;
+    if (auto problem = programmerArgsProblem(a.programmer)) return ctx.usage(*problem);
+    Session s(a.programmer);
     s.start();
     if (!s.link().linkOpen()) return finish(ctx, s, json, kExitLink, nullptr);
     qc::QcStation& qc = s.station().qc();
@@ -156,12 +163,12 @@ int runQcStats(Context& ctx) {
         Json values = Json::array();
         Json shown = Json::array();
         for (std::size_t k = 0; k < texts.size(); ++k) {
-            values.push(static_cast<unsigned>(counters[k]));
-            shown.push(texts[k]);
+            values.push_back(static_cast<unsigned>(counters[k]));
+            shown.push_back(texts[k]);
         }
-        o.set("counters", std::move(values));
-        o.set("texts", std::move(shown));
-        ctx.out << o.dump() << "\n";
+        o["counters"] = std::move(values);
+        o["texts"] = std::move(shown);
+        ctx.out << jsonLine(o) << "\n";
     } else {
         s.flush(ctx.out);
         for (const auto& t : texts) ctx.out << t << "\n";
@@ -171,11 +178,10 @@ int runQcStats(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("qc",
-                   "qc --checksum HEX [--version N] [--date YYYY-MM-DD] [--voltage] [programmer options] [--json]"
-                   "  test the chip in the socket against the expectations",
+KELVOR_CLI_COMMAND("qc", "qc --checksum HEX [--version N] [--date YYYY-MM-DD] [--voltage] [programmer options] [--json]",
+                   "Test the chip in the socket against the expectations, as \"检测\" does", QcArgs, addQcOptions,
                    runQc);
-KELVOR_CLI_COMMAND("qc-stats", "qc-stats [programmer options] [--json]  print the programmer's error counters",
-                   runQcStats);
+KELVOR_CLI_COMMAND("qc-stats", "qc-stats [programmer options] [--json]", "Print the programmer's error counters", QcStatsArgs,
+                   addQcStatsOptions, runQcStats);
 
 } // namespace kelvor::cli

@@ -9,17 +9,14 @@
 
 #include <QDateTime>
 
+#include <CLI/CLI.hpp>
+
 #include <ostream>
+#include <tuple>
 #include <variant>
 
 namespace kelvor::cli {
 namespace {
-
-constexpr const char* kUsage =
-    "usage: kelvor records [--since TIME] [--until TIME] [--model M] [--verdict V] [--csv | --json | --summary] "
-    "[--db FILE]\n"
-    "  TIME: 2026-12-11, 2026-12-11 08:00[:00] (local time) or ISO 8601 with Z or an offset\n"
-    "  V: pass, fail, refused, timeout, link-failure\n";
 
 enum class Format { Table, Csv, Json, Summary };
 
@@ -38,27 +35,42 @@ std::optional<std::int64_t> parseTime(const std::string& text) {
     return dt.toMSecsSinceEpoch();
 }
 
-// Option parsing only; the work is elsewhere.
-std::variant<RecordsOptions, std::string> parseRecordsOptions(ArgParser& args) {
+struct RecordsArgs {
+    std::optional<std::string> since, until, model, verdict, db;
+    bool csv = false, json = false, summary = false;
+};
+
+void addRecordsOptions(CLI::App& app, RecordsArgs& a) {
+    const char* timeForms = "2026-12-11, 2026-12-11 08:00[:00] (local time) or ISO 8601 with Z or an offset";
+    app.add_option("--since", a.since, std::string("first time: ") + timeForms)->type_name("TIME");
+    app.add_option("--until", a.until, std::string("last time: ") + timeForms)->type_name("TIME");
+    app.add_option("--model", a.model, "only this model")->type_name("M");
+    app.add_option("--verdict", a.verdict, "only this verdict: pass, fail, refused, timeout, link-failure")
+        ->type_name("V");
+    app.add_option("--db", a.db, "the records file (default: the station's, [RECORDS] PATH)")->type_name("FILE");
+    app.add_flag("--csv", a.csv, "CSV for spreadsheets, with the stages");
+    app.add_flag("--json", a.json, "one JSON object per record, with the stages");
+    app.add_flag("--summary", a.summary, "counts, yield per model and hour, failures ranked");
+}
+
+// The options as the query wants them, or what is wrong with them.
+std::variant<RecordsOptions, std::string> recordsOptionsFrom(const RecordsArgs& a) {
     RecordsOptions o;
-    const bool csv = args.flag("--csv"), json = args.flag("--json"), summary = args.flag("--summary");
-    if (csv + json + summary > 1) return std::string("--csv, --json and --summary exclude each other");
-    o.format = csv ? Format::Csv : json ? Format::Json : summary ? Format::Summary : Format::Table;
-    for (auto [name, slot] : {std::pair{"--since", &o.filter.sinceMs}, std::pair{"--until", &o.filter.untilMs}}) {
-        if (auto v = args.option(name)) {
-            *slot = parseTime(*v);
-            if (!*slot) return std::string(name) + ": not a time: " + *v;
+    if (a.csv + a.json + a.summary > 1) return std::string("--csv, --json and --summary exclude each other");
+    o.format = a.csv ? Format::Csv : a.json ? Format::Json : a.summary ? Format::Summary : Format::Table;
+    for (auto [name, text, slot] : {std::tuple{"--since", &a.since, &o.filter.sinceMs},
+                                    std::tuple{"--until", &a.until, &o.filter.untilMs}}) {
+        if (*text) {
+            *slot = parseTime(**text);
+            if (!*slot) return std::string(name) + ": not a time: " + **text;
         }
     }
-    if (auto v = args.option("--model")) o.filter.model = *v;
-    if (auto v = args.option("--verdict")) {
-        o.filter.verdict = records::parseVerdict(*v);
-        if (!o.filter.verdict) return "--verdict: unknown verdict " + *v;
+    if (a.model) o.filter.model = *a.model;
+    if (a.verdict) {
+        o.filter.verdict = records::parseVerdict(*a.verdict);
+        if (!o.filter.verdict) return "--verdict: unknown verdict " + *a.verdict;
     }
-    if (auto v = args.option("--db")) o.db = *v;
-    const auto rest = args.finish();
-    if (!args.ok()) return args.error();
-    if (!rest.empty()) return "unexpected argument " + rest.front();
+    if (a.db) o.db = *a.db;
     o.filter.withStages = o.format == Format::Csv || o.format == Format::Json;
     return o;
 }
@@ -79,12 +91,9 @@ void printTable(std::ostream& out, const std::vector<records::ChipRecord>& rows)
     }
 }
 
-int runRecords(Context& ctx) {
-    auto parsed = parseRecordsOptions(ctx.args);
-    if (auto* why = std::get_if<std::string>(&parsed)) {
-        ctx.err << "kelvor: " << *why << "\n" << kUsage;
-        return kExitUsage;
-    }
+int runRecords(Context& ctx, const RecordsArgs& a) {
+    auto parsed = recordsOptionsFrom(a);
+    if (auto* why = std::get_if<std::string>(&parsed)) return ctx.usage(*why);
     const RecordsOptions& o = std::get<RecordsOptions>(parsed);
     const std::string path = o.db.empty() ? defaultDatabase() : o.db;
     if (path.empty()) {
@@ -109,7 +118,7 @@ int runRecords(Context& ctx) {
         for (const auto& r : rows) ctx.out << records::csvRow(r) << "\r\n";
         break;
     case Format::Json:
-        for (const auto& r : rows) ctx.out << records::jsonRecord(r).dump() << "\n";
+        for (const auto& r : rows) ctx.out << jsonLine(records::jsonRecord(r)) << "\n";
         break;
     case Format::Summary: ctx.out << records::renderSummary(records::summarize(rows)); break;
     }
@@ -118,6 +127,8 @@ int runRecords(Context& ctx) {
 
 } // namespace
 
-KELVOR_CLI_COMMAND("records", "records [--since T] [--csv|--json|--summary]  print the production records", runRecords);
+KELVOR_CLI_COMMAND("records",
+                   "records [--since TIME] [--until TIME] [--model M] [--verdict V] [--csv | --json | --summary] [--db FILE]",
+                   "Print the production records", RecordsArgs, addRecordsOptions, runRecords);
 
 } // namespace kelvor::cli

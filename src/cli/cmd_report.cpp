@@ -4,10 +4,12 @@
 // Human output prints each event log message once, as formatted; a message that does not end in a
 // line feed (the totals and frequency lines) gets one, so that no two messages share a line.
 #include "base/file_read.h"
-#include "base/json.h"
+#include "base/json_line.h"
 #include "chips/catalog.h"
 #include "cli/cli.h"
 #include "link/report_decoder.h"
+
+#include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <climits>
@@ -19,16 +21,7 @@ namespace {
 
 using link::Effect;
 
-constexpr const char* kUsage =
-    "usage: kelvor report [--model M] [--freq N] [--presses N] [--pass N] [--fail N] [--hw-version]\n"
-    "                     [--progress-by-report 0|1] [--interval MS] [--transfer FILE] [--json] REPORT...\n"
-    "  REPORT: up to 128 hex digits (64 bytes), zero-filled on the right\n";
 constexpr std::size_t kTransferSize = 65536;
-
-int usage(Context& ctx, const std::string& message) {
-    ctx.err << "kelvor report: " << message << "\n" << kUsage;
-    return kExitUsage;
-}
 
 // A whole decimal number within [lo, hi].
 bool parseInt(const std::string& text, long long lo, long long hi, long long& value) {
@@ -57,31 +50,47 @@ bool parseReport(const std::string& hex, std::array<std::uint8_t, link::kReportS
 template <std::size_t N, typename T> Json numbers(const std::array<T, N>& values) {
     Json a = Json::array();
     for (T v : values)
-        a.push(static_cast<int>(v));
+        a.push_back(static_cast<int>(v));
     return a;
 }
 
-int runReport(Context& ctx) {
-    if (ctx.args.flag("--help")) {
-        ctx.out << kUsage;
-        return kExitOk;
-    }
-    const bool json = ctx.args.flag("--json");
-    const bool hwVersion = ctx.args.flag("--hw-version");
-    const auto modelName = ctx.args.option("--model");
-    const auto freq = ctx.args.option("--freq");
-    const auto presses = ctx.args.option("--presses");
-    const auto pass = ctx.args.option("--pass");
-    const auto fail = ctx.args.option("--fail");
-    const auto byReport = ctx.args.option("--progress-by-report");
-    const auto interval = ctx.args.option("--interval");
-    const auto transfer = ctx.args.option("--transfer");
-    const auto hexReports = ctx.args.finish();
-    if (!ctx.args.ok()) return usage(ctx, ctx.args.error());
-    if (hexReports.empty()) return usage(ctx, "no REPORT given");
+struct ReportArgs {
+    std::vector<std::string> reports;
+    std::optional<std::string> model, freq, presses, pass, fail, byReport, interval, transfer;
+    bool hwVersion = false, json = false;
+};
+
+void addReportOptions(CLI::App& app, ReportArgs& a) {
+    app.add_option("REPORT", a.reports, "up to 128 hex digits (64 bytes), zero-filled on the right")->type_name("");
+    app.add_option("--model", a.model, "the selected model (EP2702)")->type_name("M");
+    app.add_option("--freq", a.freq, "calibration frequency entry 0..8 (6)")->type_name("N");
+    app.add_option("--presses", a.presses, "\"烧录\" presses so far (0)")->type_name("N");
+    app.add_option("--pass", a.pass, "OK count so far (0)")->type_name("N");
+    app.add_option("--fail", a.fail, "NG count so far (0)")->type_name("N");
+    app.add_flag("--hw-version", a.hwVersion, "as if the programmer had reported its hardware version");
+    app.add_option("--progress-by-report", a.byReport, "the reports drive the progress bar (1)")->type_name("0|1");
+    app.add_option("--interval", a.interval, "report i arrives at i x MS on a virtual clock (0)")->type_name("MS");
+    app.add_option("--transfer", a.transfer, "the transfer image the reports refer to, at most 64 KB")
+        ->type_name("FILE");
+    app.add_flag("--json", a.json, "print one JSON object with every effect in order");
+}
+
+int runReport(Context& ctx, const ReportArgs& a) {
+    const bool json = a.json;
+    const bool hwVersion = a.hwVersion;
+    const auto& modelName = a.model;
+    const auto& freq = a.freq;
+    const auto& presses = a.presses;
+    const auto& pass = a.pass;
+    const auto& fail = a.fail;
+    const auto& byReport = a.byReport;
+    const auto& interval = a.interval;
+    const auto& transfer = a.transfer;
+    const auto& hexReports = a.reports;
+    if (hexReports.empty()) return ctx.usage("no REPORT given");
 
     const chips::ModelRow* model = chips::findModel(modelName.value_or("EP2702"));
-    if (!model) return usage(ctx, "unknown model '" + *modelName + "'");
+    if (!model) return ctx.usage("unknown model '" + *modelName + "'");
 
     struct IntOption {
         const char* name;
@@ -98,14 +107,14 @@ int runReport(Context& ctx) {
     };
     for (auto& o : ints) {
         if (o.text && !parseInt(*o.text, o.lo, o.hi, o.value))
-            return usage(ctx, std::string(o.name) + " wants a whole number from " + std::to_string(o.lo) +
+            return ctx.usage(std::string(o.name) + " wants a whole number from " + std::to_string(o.lo) +
                                   " to " + std::to_string(o.hi) + ", not '" + *o.text + "'");
     }
 
     std::vector<std::array<std::uint8_t, link::kReportSize>> reports(hexReports.size());
     for (std::size_t i = 0; i < hexReports.size(); ++i) {
         std::string why;
-        if (!parseReport(hexReports[i], reports[i], why)) return usage(ctx, why);
+        if (!parseReport(hexReports[i], reports[i], why)) return ctx.usage(why);
     }
 
     std::vector<std::uint8_t> image(kTransferSize, 0);
@@ -115,12 +124,12 @@ int runReport(Context& ctx) {
         if (info.status == FileReadStatus::TooLarge) {
             ctx.err << "kelvor report: transfer image '" << *transfer << "' is larger than " << kTransferSize
                     << " bytes\n";
-            return kExitFail;
+            return kExitUsage;
         }
         if (info.status != FileReadStatus::Ok) {
             ctx.err << "kelvor report: cannot read transfer image '" << *transfer << "': it "
                     << fileReadProblem(info, kTransferSize) << "\n";
-            return kExitFail;
+            return kExitUsage;
         }
         std::copy(bytes.begin(), bytes.end(), image.begin());
     }
@@ -143,19 +152,19 @@ int runReport(Context& ctx) {
             switch (e.kind) {
             case Effect::Kind::EventLog:
                 if (!json) ctx.out << e.text << (e.text.ends_with('\n') ? "" : "\n");
-                lines.push(e.text);
+                lines.push_back(e.text);
                 break;
             case Effect::Kind::LinkState:
-                linkState.push(e.value);
+                linkState.push_back(e.value);
                 break;
             case Effect::Kind::Progress:
-                progress.push(e.value);
+                progress.push_back(e.value);
                 break;
             case Effect::Kind::Notify:
-                notifications.push(link::notificationName(e.notification()));
+                notifications.push_back(link::notificationName(e.notification()));
                 break;
             case Effect::Kind::Sound:
-                sounds.push(link::soundName(e.sound()));
+                sounds.push_back(link::soundName(e.sound()));
                 break;
             case Effect::Kind::EnableBoth:
                 ++enableBoth;
@@ -166,31 +175,33 @@ int runReport(Context& ctx) {
     if (!json) return kExitOk;
 
     Json counters = Json::object();
-    counters.set("presses", context.programPresses);
-    counters.set("pass", state.passCount);
-    counters.set("fail", state.failCount);
+    counters["presses"] = context.programPresses;
+    counters["pass"] = state.passCount;
+    counters["fail"] = state.failCount;
     Json o = Json::object();
-    o.set("model", model->model);
-    o.set("lines", std::move(lines));
-    o.set("linkState", std::move(linkState));
-    o.set("progress", std::move(progress));
-    o.set("notifications", std::move(notifications));
-    o.set("sounds", std::move(sounds));
-    o.set("enableBoth", enableBoth);
-    o.set("counters", std::move(counters));
-    o.set("hwVersionSeen", state.hwVersionSeen);
-    o.set("progressByReport", state.progressByReport);
-    o.set("detectReply", numbers(state.detectReply));
-    o.set("qcReply", numbers(state.qcReply));
-    o.set("qcErrorStats", numbers(state.qcErrorStats));
-    ctx.out << o.dump() << "\n";
+    o["model"] = model->model;
+    o["lines"] = std::move(lines);
+    o["linkState"] = std::move(linkState);
+    o["progress"] = std::move(progress);
+    o["notifications"] = std::move(notifications);
+    o["sounds"] = std::move(sounds);
+    o["enableBoth"] = enableBoth;
+    o["counters"] = std::move(counters);
+    o["hwVersionSeen"] = state.hwVersionSeen;
+    o["progressByReport"] = state.progressByReport;
+    o["detectReply"] = numbers(state.detectReply);
+    o["qcReply"] = numbers(state.qcReply);
+    o["qcErrorStats"] = numbers(state.qcErrorStats);
+    ctx.out << jsonLine(o) << "\n";
     return kExitOk;
 }
 
 } // namespace
 
 KELVOR_CLI_COMMAND("report",
-                   "report [options] REPORT...      decode status reports given in hex (report --help)",
-                   runReport);
+                   "report [--model M] [--freq N] [--presses N] [--pass N] [--fail N] [--hw-version]\n"
+                   "                     [--progress-by-report 0|1] [--interval MS] [--transfer FILE] [--json] REPORT...",
+                   "Decode status reports given in hex, without a programmer",
+                   ReportArgs, addReportOptions, runReport);
 
 } // namespace kelvor::cli

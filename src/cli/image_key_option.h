@@ -1,24 +1,25 @@
 #pragma once
 // The --image-key option shared by the image commands: 30 hex digits, the station's key otherwise.
-#include "cli/cli.h"
 #include "image/image_check.h"
 
-#include <ostream>
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
 
 namespace kelvor::cli {
 
-// False (after a message on err) when the option is present but malformed.
-inline bool imageKeyOption(Context& ctx, const char* command, image::ImageKey& key) {
-    key = image::defaultImageKey();
-    const auto text = ctx.args.option("--image-key");
-    if (!text) return true;
-    const auto parsed = image::parseImageKey(*text);
-    if (!parsed) {
-        ctx.err << "kelvor " << command << ": --image-key needs 30 hex digits (15 bytes)\n";
-        return false;
-    }
-    key = *parsed;
-    return true;
+inline void addImageKeyOption(CLI::App& app, std::optional<std::string>& text) {
+    app.add_option("--image-key", text, "key of enciphered images, 30 hex digits (the station's own otherwise)")
+        ->type_name("HEX");
 }
+
+// The key given, or the station's; nothing when the text given is not a key.
+inline std::optional<image::ImageKey> imageKeyFrom(const std::optional<std::string>& text) {
+    if (!text) return image::defaultImageKey();
+    return image::parseImageKey(*text);
+}
+
+inline constexpr const char* kImageKeyMistake = "--image-key needs 30 hex digits (15 bytes)";
 
 } // namespace kelvor::cli

@@ -5,6 +5,8 @@
 #include "jobs/field_rules.h"
 #include "jobs/text_units.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 
 namespace kelvor::cli {
@@ -30,8 +32,8 @@ std::optional<int> parseInt(std::string_view s) {
 }
 
 // A list entry: -1 (no selection) up to entries - 1.
-std::optional<std::string> listEntry(ArgParser& args, const char* name, int entries, int& field) {
-    const auto v = args.option(name);
+std::optional<std::string> listEntry(const std::optional<std::string>& v, const char* name, int entries,
+                                     int& field) {
     if (!v) return std::nullopt;
     const auto n = parseInt(*v);
     if (!n || *n < -1 || *n >= entries)
@@ -41,9 +43,8 @@ std::optional<std::string> listEntry(ArgParser& args, const char* name, int entr
     return std::nullopt;
 }
 
-std::optional<std::string> hexField(ArgParser& args, const char* name, std::size_t minDigits,
+std::optional<std::string> hexField(const std::optional<std::string>& v, const char* name, std::size_t minDigits,
                                     std::string& field) {
-    const auto v = args.option(name);
     if (!v) return std::nullopt;
     if (v->size() < minDigits || v->size() > 8 || !allOf(*v, isHexDigit))
         return std::string(name) + ": expected " + (minDigits ? "1 to 8" : "at most 8") +
@@ -90,38 +91,43 @@ std::optional<std::string> parseCharger(const std::string& text, jobs::ChargerSe
 
 } // namespace
 
-const char* const kJobOptionsHelp =
-    "job options (default: the pages' start-up contents for the model):\n"
-    "  --batch HEX            UID batch, at most 8 hex digits (FFFFFFFF)\n"
-    "  --increment HEX        UID increment, at most 8 hex digits (FFFFFFFF)\n"
-    "  --voltage TEXT         measured 4.5 V supply, at most 5 characters (4.500)\n"
-    "  --auto-voltage         check the auto-voltage box (the voltage text becomes AUTO)\n"
-    "  --freq N               calibration frequency entry -1..8 (the model's entry)\n"
-    "  --long-block           as if the programmer had reported its hardware version\n"
-    "  --firmware N           firmware list entry -1..2 (2)\n"
-    "  --calibration S,E,O    SLOSC, EEPROM, OP boxes, each 0 or 1 (1,1,0)\n"
-    "  --ee-voltage TEXT      EEPROM initialisation voltage in mV, at most 6 digits (0)\n"
-    "  --clock N              clock entry -1..3 (0)\n"
-    "  --clock-pin PIN        CKOE pin of the model's list\n"
-    "  --select-32m           check \"选择32M主频\"\n"
-    "  --fast-clock           check \"校准主频(13.56)\"\n"
-    "  --erase full|sectors|none\n"
-    "  --charger LIST         13 ConfigList values \"a,b,...,m,\"\n"
-    "  --pdo TEXT             check \"自定义PDO\" with this PDO text\n"
-    "  --eeprom-file F        check \"EEPROM烧录\" with this file\n"
-    "  --factory-file F       check \"出厂信息\" with this file\n"
-    "  --start-address HEX    factory data start address, 1 to 8 hex digits (1F00)\n"
-    "  --image-key HEX        key of enciphered images, 30 hex digits\n";
+void addJobOptions(CLI::App& app, JobArgs& a) {
+    const char* group = "Job (default: the pages' start-up contents for the model)";
+    auto option = [&](const char* name, std::optional<std::string>& field, const char* value, const char* what) {
+        app.add_option(name, field, what)->type_name(value)->group(group);
+    };
+    auto flag = [&](const char* name, bool& field, const char* what) { app.add_flag(name, field, what)->group(group); };
+    option("--batch", a.batch, "HEX", "UID batch, at most 8 hex digits (FFFFFFFF)");
+    option("--increment", a.increment, "HEX", "UID increment, at most 8 hex digits (FFFFFFFF)");
+    option("--voltage", a.voltage, "TEXT", "measured 4.5 V supply, at most 5 characters (4.500)");
+    flag("--auto-voltage", a.autoVoltage, "check the auto-voltage box (the voltage text becomes AUTO)");
+    option("--freq", a.freq, "N", "calibration frequency entry -1..8 (the model's entry)");
+    flag("--long-block", a.longBlock, "as if the programmer had reported its hardware version");
+    option("--firmware", a.firmware, "N", "firmware list entry -1..2 (2)");
+    option("--calibration", a.calibration, "S,E,O", "SLOSC, EEPROM, OP boxes, each 0 or 1 (1,1,0)");
+    option("--ee-voltage", a.eeVoltage, "TEXT", "EEPROM initialisation voltage in mV, at most 6 digits (0)");
+    option("--clock", a.clock, "N", "clock entry -1..3 (0)");
+    option("--clock-pin", a.clockPin, "PIN", "CKOE pin of the model's list");
+    flag("--select-32m", a.select32M, "check \"选择32M主频\"");
+    flag("--fast-clock", a.fastClock, "check \"校准主频(13.56)\"");
+    option("--erase", a.erase, "full|sectors|none", "erase choice of the model's page");
+    option("--charger", a.charger, "LIST", "13 ConfigList values \"a,b,...,m,\"");
+    option("--pdo", a.pdo, "TEXT", "check \"自定义PDO\" with this PDO text");
+    option("--eeprom-file", a.eepromFile, "F", "check \"EEPROM烧录\" with this file");
+    option("--factory-file", a.factoryFile, "F", "check \"出厂信息\" with this file");
+    option("--start-address", a.startAddress, "HEX", "factory data start address, 1 to 8 hex digits (1F00)");
+    option("--image-key", a.imageKey, "HEX", "key of enciphered images, 30 hex digits");
+}
 
-std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRow& model, JobOptions& out) {
+std::optional<std::string> jobOptionsFrom(const JobArgs& a, const chips::ModelRow& model, JobOptions& out) {
     jobs::JobInputs& in = out.inputs;
     in = jobs::defaultJobInputs(model);
 
-    if (auto e = hexField(args, "--batch", 0, in.batchText)) return e;
-    if (auto e = hexField(args, "--increment", 0, in.incrementText)) return e;
+    if (auto e = hexField(a.batch, "--batch", 0, in.batchText)) return e;
+    if (auto e = hexField(a.increment, "--increment", 0, in.incrementText)) return e;
 
-    const auto voltage = args.option("--voltage");
-    const bool autoVoltage = args.flag("--auto-voltage");
+    const auto& voltage = a.voltage;
+    const bool autoVoltage = a.autoVoltage;
     if (voltage && autoVoltage) return std::string("--voltage and --auto-voltage exclude each other");
     if (voltage) {
         if (jobs::utf16Units(*voltage).size() > 5)
@@ -133,11 +139,11 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
         in.voltageText = "AUTO";
     }
 
-    if (auto e = listEntry(args, "--freq", 9, in.frequencyIndex)) return e;
-    out.hwVersionSeen = args.flag("--long-block");
-    if (auto e = listEntry(args, "--firmware", 3, in.firmwareIndex)) return e;
+    if (auto e = listEntry(a.freq, "--freq", 9, in.frequencyIndex)) return e;
+    out.hwVersionSeen = a.longBlock;
+    if (auto e = listEntry(a.firmware, "--firmware", 3, in.firmwareIndex)) return e;
 
-    if (const auto cal = args.option("--calibration")) {
+    if (const auto& cal = a.calibration) {
         const std::string& c = *cal;
         auto bit = [](char ch) { return ch == '0' || ch == '1'; };
         if (c.size() != 5 || !bit(c[0]) || c[1] != ',' || !bit(c[2]) || c[3] != ',' || !bit(c[4]))
@@ -146,13 +152,13 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
         in.calEeprom = c[2] == '1';
         in.calOp = c[4] == '1';
     }
-    if (const auto ee = args.option("--ee-voltage")) {
+    if (const auto& ee = a.eeVoltage) {
         if (ee->empty() || ee->size() > 6 || !allOf(*ee, isDigit))
             return "--ee-voltage: expected 1 to 6 digits, got '" + *ee + "'";
         in.eepromVoltageText = *ee;
     }
-    if (auto e = listEntry(args, "--clock", 4, in.clockIndex)) return e;
-    if (const auto pin = args.option("--clock-pin")) {
+    if (auto e = listEntry(a.clock, "--clock", 4, in.clockIndex)) return e;
+    if (const auto& pin = a.clockPin) {
         const auto pins = chips::pinNames(model.pins);
         if (pins.empty()) return "--clock-pin: model " + std::string(model.model) + " has no CKOE list";
         bool found = false;
@@ -161,19 +167,19 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
         if (!found) return "--clock-pin: '" + *pin + "' is not a CKOE pin of " + std::string(model.model);
         in.clockPinText = *pin;
     }
-    in.select32M = args.flag("--select-32m");
-    in.fastClock = args.flag("--fast-clock");
-    if (const auto erase = args.option("--erase")) {
+    in.select32M = a.select32M;
+    in.fastClock = a.fastClock;
+    if (const auto& erase = a.erase) {
         if (*erase != "full" && *erase != "sectors" && *erase != "none")
             return "--erase: expected full, sectors or none, got '" + *erase + "'";
         in.eraseFull = *erase == "full";
         in.eraseSectors = *erase == "sectors";
         in.eraseNone = *erase == "none";
     }
-    if (const auto charger = args.option("--charger")) {
+    if (const auto& charger = a.charger) {
         if (auto e = parseCharger(*charger, in.charger)) return e;
     }
-    if (const auto pdo = args.option("--pdo")) {
+    if (const auto& pdo = a.pdo) {
         // The text goes into the field as if typed; what the field keeps out would change it.
         if (const auto refused = jobs::firstRefusalWhenTyped(jobs::kFieldCustomPdo, jobs::utf16Units(*pdo)))
             return "--pdo: the custom PDO field keeps out character " + std::to_string(refused->index + 1) + " of '" +
@@ -181,23 +187,22 @@ std::optional<std::string> parseJobOptions(ArgParser& args, const chips::ModelRo
         in.charger.customPdo = true;
         in.charger.pdoText = *pdo;
     }
-    if (const auto ee = args.option("--eeprom-file")) {
+    if (const auto& ee = a.eepromFile) {
         in.eepromProgramming = true;
         in.eepromPath = *ee;
         out.sideFilesGiven = true;
     }
-    if (const auto factory = args.option("--factory-file")) {
+    if (const auto& factory = a.factoryFile) {
         in.factoryData = true;
         in.factoryPath = *factory;
         in.factoryListText = *factory;
         out.sideFilesGiven = true;
     }
-    if (auto e = hexField(args, "--start-address", 1, in.startAddressText)) return e;
-    if (const auto key = args.option("--image-key")) {
+    if (auto e = hexField(a.startAddress, "--start-address", 1, in.startAddressText)) return e;
+    if (const auto& key = a.imageKey) {
         out.imageKey = image::parseImageKey(*key);
         if (!out.imageKey) return "--image-key: expected 30 hex digits, got '" + *key + "'";
     }
-    if (!args.ok()) return args.error();
     return std::nullopt;
 }
 

@@ -4,22 +4,22 @@ namespace kelvor::cli {
 
 Json messageBox(std::string caption, std::string text) {
     Json o = Json::object();
-    o.set("caption", std::move(caption));
-    o.set("text", std::move(text));
+    o["caption"] = std::move(caption);
+    o["text"] = std::move(text);
     return o;
 }
 
 Json logLines(const RecordingReporter& reporter) {
     Json out = Json::array();
     for (const auto& e : reporter.entries)
-        if (e.kind != RecordingReporter::Kind::Box) out.push(e.text);
+        if (e.kind != RecordingReporter::Kind::Box) out.push_back(e.text);
     return out;
 }
 
 Json messageBoxes(const RecordingReporter& reporter) {
     Json out = Json::array();
     for (const auto& e : reporter.entries)
-        if (e.kind == RecordingReporter::Kind::Box) out.push(messageBox(e.caption, e.text));
+        if (e.kind == RecordingReporter::Kind::Box) out.push_back(messageBox(e.caption, e.text));
     return out;
 }
 

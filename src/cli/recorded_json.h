@@ -1,7 +1,7 @@
 #pragma once
 // What a command's run said to the operator, as JSON: log lines and message boxes apart, as the
 // window keeps them apart (a box is never a line of the log pane).
-#include "base/json.h"
+#include "base/json_line.h"
 #include "base/reporter.h"
 
 #include <string>

@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include "cli/programmer_args.h"
 #include "cli/recorded_json.h"
 #include "link/station/station_link.h"
 
@@ -22,12 +21,12 @@ bool HeadlessPrompter::messageBox(const QString& caption, const QString& text, B
     return true;
 }
 
-Session::Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
+Session::Session(const ProgrammerArgs& args, const std::function<void(link::ProgrammerOptions&)>& adjust) {
     StationEnvironment env;
     env.programDir = stationProgramDir();
     env.prompter = &prompter_;
     station_ = std::make_unique<CQORVENDlg>(env);
-    auto options = programmerArgs(args, station_->settings());
+    auto options = programmerOptions(args, station_->settings());
     if (adjust) adjust(options);
     link_ = link::createStationLink(*station_, &options);
     recorder_ = std::make_unique<records::Recorder>(*station_, *link_);
@@ -105,16 +104,16 @@ void Session::flush(std::ostream& out) {
 
 Json Session::boxesJson() const {
     Json boxes = Json::array();
-    for (const auto& b : prompter_.boxes) boxes.push(messageBox(b.caption.toStdString(), b.text.toStdString()));
+    for (const auto& b : prompter_.boxes) boxes.push_back(messageBox(b.caption.toStdString(), b.text.toStdString()));
     return boxes;
 }
 
 Json Session::json() const {
     Json lines = Json::array();
-    for (const auto& l : lines_) lines.push(l);
+    for (const auto& l : lines_) lines.push_back(l);
     Json o = Json::object();
-    o.set("lines", std::move(lines));
-    o.set("boxes", boxesJson());
+    o["lines"] = std::move(lines);
+    o["boxes"] = boxesJson();
     return o;
 }
 

@@ -2,8 +2,9 @@
 // A headless station for the commands that drive a programmer: the same controller and link as the
 // window, with message boxes recorded instead of shown and the log pane printed as it grows.
 #include "app/station/controller.h"
-#include "base/json.h"
+#include "base/json_line.h"
 #include "cli/cli.h"
+#include "cli/programmer_args.h"
 #include "link/station/link.h"
 #include "link/station/programmer_choice.h"
 #include "records/station/recorder.h"
@@ -44,10 +45,10 @@ public:
 
 class Session {
 public:
-    // Takes the programmer options out of `args`. The settings are those of the program directory,
-    // or of $KELVOR_HOME when set.
-    // `adjust` may change the programmer options before the programmer is chosen.
-    explicit Session(ArgParser& args, const std::function<void(link::ProgrammerOptions&)>& adjust = {});
+    // The programmer options given over the settings, which are those of the program directory, or
+    // of $KELVOR_HOME when set. `adjust` may change them before the programmer is chosen.
+    explicit Session(const ProgrammerArgs& args,
+                     const std::function<void(link::ProgrammerOptions&)>& adjust = {});
     ~Session();
 
     CQORVENDlg& station() { return *station_; }

@@ -178,20 +178,20 @@ Json jsonRecord(const ChipRecord& r) {
             Json stages = Json::array();
             for (const auto& s : r.stages) {
                 Json st = Json::object();
-                st.set("code", s.code ? Json(*s.code) : Json());
-                st.set("line", s.line);
-                st.set("ms", s.ms);
-                st.set("failed", s.failed);
-                st.set("after_verdict", s.afterVerdict);
-                stages.push(std::move(st));
+                st["code"] = s.code ? Json(*s.code) : Json();
+                st["line"] = s.line;
+                st["ms"] = s.ms;
+                st["failed"] = s.failed;
+                st["after_verdict"] = s.afterVerdict;
+                stages.push_back(std::move(st));
             }
-            o.set("stages", std::move(stages));
+            o["stages"] = std::move(stages);
         } else if (c.name == "measures") {
             Json m = Json::object();
-            for (const auto& v : r.measures) m.set(v.name, v.value);
-            o.set("measures", std::move(m));
+            for (const auto& v : r.measures) m[v.name] = v.value;
+            o["measures"] = std::move(m);
         } else {
-            o.set(std::string(c.name), cellJson(c.get(r)));
+            o[std::string(c.name)] = cellJson(c.get(r));
         }
     }
     return o;

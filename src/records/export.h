@@ -2,7 +2,7 @@
 // Records as the people who query them read them: CSV rows for spreadsheets, JSON lines for
 // scripts, the summary (counts, yield per model and per hour, failures ranked) and the series the
 // records window draws. One column table serves CSV and JSON, so both say the same.
-#include "base/json.h"
+#include "base/json_line.h"
 #include "records/record.h"
 
 #include <cstdint>

@@ -136,7 +136,7 @@ TEST_F(ImageCommands, DecodeOfUnusableImagesAndUsageErrors) {
 TEST_F(ImageCommands, EncipherRefusesATextThatDoesNotFit) {
     const std::string big = dir.write("big.hex", std::string(65493, ':'));
     const CliRun r = kelvorRun({"encipher", big, dir.path("big.bin")});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("does not fit"), std::string::npos);
 }
 

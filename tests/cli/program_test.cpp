@@ -90,11 +90,11 @@ TEST(Program, FaultsGiveTheirLineAndExitCode) {
         {"EP27C42", "checksum-error", 1, "芯片校验和错误！"},
         {"EP27C42", "ng-rate=100", 1, "NG:1"},
         {"EP27C42", "garbage", 1, "USB信息返回错误!"},
-        {"EP3901", "no-ack", 1, "等待烧录器应答超时!"},
+        {"EP3901", "no-ack", 3, "等待烧录器应答超时!"},
         {"EP27C42", "unplug-mid-transfer", 3, "USB设备被拔出!"},
         {"EP27C42", "usb-fail", 3, "USB通讯错误!"},
         {"EP27C42", "open-busy", 3, "打开设备失败：设备已经被打开!"},
-        {"EP27C42", "silent", 1, "下载完毕!"},
+        {"EP27C42", "silent", 3, "下载完毕!"},
     };
     for (const auto& c : cases) {
         Bench b;

@@ -80,12 +80,12 @@ TEST(ReportCli, TransferImageFeedsThePositionCheck) {
 
     const std::string big = writeFile("report_cli_big.bin", std::vector<char>(65537, 0));
     r = report({"--transfer", big, used5});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("larger than 65536 bytes"), std::string::npos) << r.err;
 
     r = report({"--transfer", testing::TempDir() + "no_such_image.bin", used5});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("cannot read transfer image"), std::string::npos) << r.err;
 }
 

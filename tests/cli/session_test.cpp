@@ -1,3 +1,4 @@
+#include "cli/programmer_args.h"
 #include "cli/session.h"
 
 #include <QTemporaryDir>
@@ -11,7 +12,8 @@ namespace {
 TEST(Session, StreamedLinesAreDeliveredInOrderAndNotHeld) {
     QTemporaryDir home;
     qputenv("KELVOR_HOME", home.path().toLocal8Bit());
-    ArgParser args({"--programmer", "sim"});
+    ProgrammerArgs args;
+    args.programmer = "sim";
     Session s(args);
     s.station().log().windowLog("before\n");
     s.settle();

@@ -1,6 +1,6 @@
 #include "link/station/tracing_programmer.h"
 
-#include "base/json.h"
+#include "base/json_line.h"
 
 #include <cerrno>
 #include <cstring>
@@ -24,7 +24,7 @@ std::string hex(const std::uint8_t* data, std::size_t n) {
 Json args(std::initializer_list<int> values) {
     Json a = Json::array();
     for (int v : values)
-        a.push(v);
+        a.push_back(v);
     return a;
 }
 
@@ -61,10 +61,10 @@ namespace {
 
 Json callLine(long long t, const char* call, Json arguments, Json result) {
     Json o = Json::object();
-    o.set("t", t);
-    o.set("call", call);
-    o.set("args", std::move(arguments));
-    o.set("result", std::move(result));
+    o["t"] = t;
+    o["call"] = call;
+    o["args"] = std::move(arguments);
+    o["result"] = std::move(result);
     return o;
 }
 
@@ -73,26 +73,26 @@ Json callLine(long long t, const char* call, Json arguments, Json result) {
 void TracingProgrammer::setDeviceId(std::string_view filter) {
     inner_->setDeviceId(filter);
     Json a = Json::array();
-    a.push(guidText(kHidClassGuid));
-    a.push(filter);
-    write(callLine(elapsedMs(), "USBIO_SetDeviceID", std::move(a), Json()).dump());
+    a.push_back(guidText(kHidClassGuid));
+    a.push_back(filter);
+    write(jsonLine(callLine(elapsedMs(), "USBIO_SetDeviceID", std::move(a), Json())));
 }
 
 int TracingProgrammer::getDllVersion() {
     const int r = inner_->getDllVersion();
-    write(callLine(elapsedMs(), "USBIO_GetDllVersion", Json::array(), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_GetDllVersion", Json::array(), r)));
     return r;
 }
 
 int TracingProgrammer::getDeviceCount() {
     const int r = inner_->getDeviceCount();
-    write(callLine(elapsedMs(), "USBIO_GetDeviceCount", Json::array(), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_GetDeviceCount", Json::array(), r)));
     return r;
 }
 
 int TracingProgrammer::isConnected() {
     const int r = inner_->isConnected();
-    write(callLine(elapsedMs(), "USBIO_IsConnected", Json::array(), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_IsConnected", Json::array(), r)));
     return r;
 }
 
@@ -100,32 +100,32 @@ int TracingProgrammer::openDevice(int index) {
     const int r = inner_->openDevice(index);
     if (r != -1) base_ = Clock::now().time_since_epoch().count(); // a new link: its time starts here
     Json line = callLine(elapsedMs(), "USBIO_OpenDevice", args({index}), r);
-    if (r == -1) line.set("osError", inner_->lastOsError());
-    write(line.dump());
+    if (r == -1) line["osError"] = inner_->lastOsError();
+    write(jsonLine(line));
     return r;
 }
 
 int TracingProgrammer::closeDevice(int handle) {
     const int r = inner_->closeDevice(handle);
-    write(callLine(elapsedMs(), "USBIO_CloseDevice", args({handle}), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_CloseDevice", args({handle}), r)));
     return r;
 }
 
 std::string TracingProgrammer::devicePathName() {
     std::string r = inner_->devicePathName();
-    write(callLine(elapsedMs(), "USBIO_GetDevicePathNameNew", Json::array(), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_GetDevicePathNameNew", Json::array(), r)));
     return r;
 }
 
 int TracingProgrammer::setLed(int a, int b) {
     const int r = inner_->setLed(a, b);
-    write(callLine(elapsedMs(), "USBIO_SET_LED", args({a, b}), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_SET_LED", args({a, b}), r)));
     return r;
 }
 
 int TracingProgrammer::uartConfig(int value) {
     const int r = inner_->uartConfig(value);
-    write(callLine(elapsedMs(), "USBIO_UART_CONFIG", args({value}), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_UART_CONFIG", args({value}), r)));
     return r;
 }
 
@@ -134,8 +134,8 @@ int TracingProgrammer::otpSend(int offset, int length, const std::uint8_t* data)
     Json line = callLine(elapsedMs(), "USBIO_OTP_SEND", args({offset, length}), r);
     // The caller vouches for `length` bytes at `data`, as it does to the library.
     const bool readable = data && length > 0;
-    line.set("data", readable ? hex(data, static_cast<std::size_t>(length)) : std::string());
-    write(line.dump());
+    line["data"] = readable ? hex(data, static_cast<std::size_t>(length)) : std::string();
+    write(jsonLine(line));
     return r;
 }
 
@@ -143,22 +143,22 @@ int TracingProgrammer::otpRecv(std::uint8_t* spare, std::uint8_t* report) {
     const int r = inner_->otpRecv(spare, report);
     if (r == 0 && report) {
         Json line = Json::object();
-        line.set("t", elapsedMs());
-        line.set("report", hex(report, kReportSize));
-        write(line.dump());
+        line["t"] = elapsedMs();
+        line["report"] = hex(report, kReportSize);
+        write(jsonLine(line));
     }
     return r;
 }
 
 int TracingProgrammer::setZep(int mode) {
     const int r = inner_->setZep(mode);
-    write(callLine(elapsedMs(), "USBIO_SET_ZEP", args({mode}), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_SET_ZEP", args({mode}), r)));
     return r;
 }
 
 int TracingProgrammer::zepIap(int command, int a, int b, int c) {
     const int r = inner_->zepIap(command, a, b, c);
-    write(callLine(elapsedMs(), "USBIO_ZEP_IAP", args({command, a, b, c}), r).dump());
+    write(jsonLine(callLine(elapsedMs(), "USBIO_ZEP_IAP", args({command, a, b, c}), r)));
     return r;
 }
 
@@ -166,10 +166,10 @@ bool TracingProgrammer::setDeviceEventSink(DeviceEventSink sink) {
     if (!sink) return inner_->setDeviceEventSink(nullptr);
     return inner_->setDeviceEventSink([this, sink = std::move(sink)](const DeviceEvent& e) {
         Json line = Json::object();
-        line.set("t", elapsedMs());
-        line.set("event", e.kind == DeviceEvent::Kind::Arrival ? "arrival" : "removal");
-        line.set("path", e.path);
-        write(line.dump());
+        line["t"] = elapsedMs();
+        line["event"] = e.kind == DeviceEvent::Kind::Arrival ? "arrival" : "removal";
+        line["path"] = e.path;
+        write(jsonLine(line));
         sink(e);
     });
 }
