@@ -29,8 +29,8 @@ ChipRecord typical(std::int64_t epochMs, const std::string& model, std::mt19937&
     r.in.epochMs = epochMs;
     r.in.timeUtc = "2026-12-11T00:00:00.000Z";
     char local[40];
-    const long long hour = (epochMs / 3600000) % 24;
-    std::snprintf(local, sizeof local, "2026-12-%02lldT%02lld:00:00.000+08:00", 1 + (epochMs / 86400000) % 28, hour);
+    const long long hour = (epochMs / 3600000) % 24, day = 1 + (epochMs / 86400000) % 28;
+    std::snprintf(local, sizeof local, "2026-12-%02lldT%02lld:00:00.000+08:00", day, hour);
     r.in.timeLocal = local;
     r.in.station = "line-3";
     r.in.programmer = "simulated";
