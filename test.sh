@@ -15,7 +15,7 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 if [ -z "${KELVOR_NO_SANITIZE:-}" ]; then
     scripts/asan.sh
     scripts/tsan.sh
-    scripts/soak.sh "${KELVOR_SOAK_BURNS:-300}" 1
+    scripts/soak.sh "${KELVOR_SOAK_BURNS:-150}" 1
 fi
 
 # A short libFuzzer smoke of every target when clang can build them.
