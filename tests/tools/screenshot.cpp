@@ -1,9 +1,10 @@
-// kelvor-screenshot FILE.png: the station's window after a first start and one press of "烧录",
+// kelvor-screenshot FILE.png [English]: the station's window after a first start and one press of "烧录",
 // made without a display (QT_QPA_PLATFORM=offscreen), for the README. Runs the station as
 // kelvor-station does: a fresh program folder holding only the sample rfpwm.hex, the default
 // simulated programmer, the real main window. Exits 1 unless that first burn passed.
 #include "app/station/controller.h"
 #include "app/ui/forms.h"
+#include "app/ui/languages.h"
 #include "app/ui/main_window.h"
 #include "link/station/station_link.h"
 
@@ -33,8 +34,8 @@ bool runUntil(const std::function<bool()>& done, int ms) {
 
 int main(int argc, char** argv) {
     using namespace kelvor;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kelvor-screenshot FILE.png\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: kelvor-screenshot FILE.png [English]\n");
         return 2;
     }
     app::initResources();
@@ -50,11 +51,15 @@ int main(int argc, char** argv) {
     env.prompter = &prompter;
     env.logFile = home.filePath(QStringLiteral("zep.log")).toStdString();
     CQORVENDlg station(env);
+    app::Languages languages;
+    languages.apply(kLanguageChinese);
+    QObject::connect(&station, &CQORVENDlg::languageChanged, &languages, &app::Languages::apply);
     auto link = link::createStationLink(station);
     app::MainWindow window(station);
     if (auto* bench = link->programmer().benchControls())
         window.addSimulatorMenu(*bench, [&link] { link->showSocket(); });
     station.startUp();
+    if (argc == 3) station.menuCommand(QString::fromLocal8Bit(argv[2]) == QLatin1String(kLanguageEnglish) ? cmd::kEnglish : cmd::kChinese);
     window.resize(1100, 720);
     window.show();
 
@@ -69,6 +74,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvor-screenshot: no verdict from the simulated programmer\n");
         return 1;
     }
+    // KELVOR_SCREENSHOT_TAB=N shows tab N instead, for pictures of the other pages.
+    if (const QByteArray tab = qgetenv("KELVOR_SCREENSHOT_TAB"); !tab.isEmpty())
+        station.mainModel().choose(controlKey(1008), tab.toInt());
     runUntil([] { return false; }, 300); // the last lines and the face
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "kelvor-screenshot: cannot write %s\n", argv[1]);

@@ -65,6 +65,7 @@ CQORVENDlg::CQORVENDlg(StationEnvironment env, QObject* parent)
     log_.setFilePath(dirs_.logFile);
     if (env_.clock) log_.setClock(env_.clock);
     settings_.setProblemSink([this](const std::string& line) { reporter_.eventLog(line); });
+    language = kLanguageChinese;
     familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     shared_.g_familyFlags[chips::familyIndex(chips::Family::EP2702)] = 1;
     buildPages();
@@ -117,6 +118,12 @@ void CQORVENDlg::startUp() {
     }
     if (customMode) applyCustomChipMode();
     emit deviceMenuChanged();
+
+    // The window's language as it was left; the station's own texts are Chinese either way.
+    if (settings_.readText("KELVOR", "LANGUAGE") == kLanguageEnglish) {
+        language = kLanguageEnglish;
+        emit languageChanged(language);
+    }
 
     // 7: QC mode or the PageIndex tabs.
     qcMode = settings_.readNumber("KELVOR", "QC_IN") != 0 ? 1 : 0;
@@ -467,7 +474,15 @@ void CQORVENDlg::menuCommand(int command) {
     case cmd::kSystemAbout: prompter().showAbout(); return;
     case cmd::kAutoDetect: link_->onAutoDetect(); return;
     case cmd::kChinese:
-    case cmd::kEnglish: return; // no translation yet
+    case cmd::kEnglish: {
+        const QString chosen = command == cmd::kEnglish ? kLanguageEnglish : kLanguageChinese;
+        if (chosen == language) return;
+        language = chosen;
+        // A settings file that refuses the write says so in the log; the window switches anyway.
+        settings_.writeText("KELVOR", "LANGUAGE", chosen.toStdString());
+        emit languageChanged(language);
+        return;
+    }
     default: break;
     }
     if (const auto* row = chips::findCommand(command)) selectModel(*row);
@@ -476,6 +491,8 @@ void CQORVENDlg::menuCommand(int command) {
 bool CQORVENDlg::menuChecked(int command) const {
     if (command == cmd::kSoundPrompt) return soundPrompt;
     if (command == cmd::kExit) return true;
+    if (command == cmd::kChinese) return language == kLanguageChinese;
+    if (command == cmd::kEnglish) return language == kLanguageEnglish;
     const auto* row = chips::findCommand(command);
     if (!row) return false;
     return chips::menuChecked(*row, settings_.readText("KELVOR", "DEVICE"), familyFlags);

@@ -85,6 +85,10 @@ inline constexpr int kAutoDetect = 32801;
 inline constexpr int kSystemAbout = 16;
 } // namespace cmd
 
+// The values of [KELVOR] LANGUAGE; anything else reads as Chinese, the station's own language.
+inline constexpr char kLanguageChinese[] = "Chinese";
+inline constexpr char kLanguageEnglish[] = "English";
+
 // Values the worker threads read without a lock.
 struct WorkerShared {
     std::array<std::atomic<int>, chips::kFamilyCount> g_familyFlags{};
@@ -211,6 +215,9 @@ public:
     int subFlag39F06A = 0;
     int subFlag27F01A3 = 0;
     bool soundPrompt = false;
+    // The window's language ([KELVOR] LANGUAGE, kLanguageChinese or kLanguageEnglish), chosen in the
+    // Language menu. The station's own texts (models, logs, records, the CLI) never change with it.
+    QString language;
     QVector<DeviceEntry> deviceMenu;
     // A key given on the command line wins over GENERALFUNCTION/IMAGEKEY.
     std::optional<std::array<std::uint8_t, 15>> imageKeyOverride;
@@ -230,6 +237,7 @@ public:
 
 signals:
     void deviceMenuChanged();
+    void languageChanged(const QString& language);
     void tabsChanged();
     void closeRequested();
 

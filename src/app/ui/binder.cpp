@@ -1,5 +1,7 @@
 #include "app/ui/binder.h"
 
+#include "base/ui/display_text.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,6 +61,12 @@ Binder::Binder(PageModel& model, QWidget* root, QObject* parent, const QStringLi
     connect(&model_, &PageModel::changed, this, [this](const QString& key) {
         if (!applying_) apply(key);
     });
+    // A language switch reaches every widget; the captions are shown again in the new language.
+    root->installEventFilter(this);
+}
+
+void Binder::applyAll() {
+    for (auto it = widgets_.cbegin(); it != widgets_.cend(); ++it) apply(it.key());
 }
 
 void Binder::seed(const QString& key, QWidget* w) {
@@ -79,31 +87,34 @@ void Binder::apply(const QString& key) {
     if (w->isHidden() == st.visible) w->setVisible(st.visible);
 
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        // A list the operator only chooses from shows its entries as captions; an editable one
+        // holds names and paths, shown as they are.
+        QStringList shown = st.items;
+        if (!combo->isEditable())
+            for (QString& item : shown) item = ui::displayText(item);
         QStringList current;
         for (int i = 0; i < combo->count(); ++i) current << combo->itemText(i);
-        if (current != st.items) {
+        if (current != shown) {
             combo->clear();
-            combo->addItems(st.items);
+            combo->addItems(shown);
         }
         combo->setCurrentIndex(st.current);
         if (combo->isEditable() && (st.current < 0 || combo->currentText() != st.text)) combo->setEditText(st.text);
         if (st.dropWidth > 0) combo->view()->setMinimumWidth(st.dropWidth);
     } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
         check->setChecked(st.checked);
-        if (!st.text.isEmpty()) check->setText(st.text);
+        if (!st.text.isEmpty()) check->setText(ui::displayText(st.text));
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        if (!st.image.isEmpty())
-            button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(st.image)));
-        else if (!st.text.isEmpty())
-            button->setText(st.text);
+        if (!st.image.isEmpty()) button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(st.image)));
+        if (!st.text.isEmpty()) button->setText(ui::displayText(st.text));
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         if (edit->text() != st.text) edit->setText(st.text);
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
         if (plain->toPlainText() != st.text) plain->setPlainText(st.text);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(st.text);
+        label->setText(ui::displayText(st.text));
     } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
-        group->setTitle(st.text);
+        group->setTitle(ui::displayText(st.text));
     } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
         bar->setValue(std::max(0, st.current));
     } else if (auto* date = qobject_cast<QDateEdit*>(w)) {
@@ -190,6 +201,10 @@ void Binder::watchSelection(const QString& key, QWidget* field, QObject* source)
 // Every event that can change a filtered field's text reaches it through its widget or viewport
 // first: the selection then is where the change begins (the paste, the typed key).
 bool Binder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::LanguageChange && watched == root_) {
+        applyAll();
+        return false;
+    }
     if (event->type() == QEvent::FocusOut && comboEdits_.contains(watched)) {
         // The list's own popup takes the focus only for a moment.
         if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) model_.leave(comboEdits_.value(watched));
@@ -217,7 +232,7 @@ void Binder::filterChange(const QString& key, QWidget* field, const QString& aft
 }
 
 void Binder::showBalloon(QWidget* w, const QString& text) {
-    QToolTip::showText(w->mapToGlobal(QPoint(0, w->height())), QStringLiteral("<b>提示</b><br>%1").arg(text.toHtmlEscaped()), w);
+    QToolTip::showText(w->mapToGlobal(QPoint(0, w->height())), QStringLiteral("<b>%1</b><br>%2").arg(ui::displayText(QStringLiteral("提示")), ui::displayText(text).toHtmlEscaped()), w);
 }
 
 } // namespace kelvor::app

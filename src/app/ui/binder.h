@@ -1,6 +1,8 @@
 #pragma once
 // Binds the widgets of one form to a PageModel by objectName: model changes show in the widgets,
 // operator actions go back to the model. Pages stay thin views; the logic is in the station.
+// Captions (labels, buttons, boxes, group titles, the entries of a list that is only chosen from)
+// show in the window's language; fields show their text as it is.
 #include "base/station/control_model.h"
 
 #include <QHash>
@@ -28,6 +30,7 @@ protected:
 
 private:
     void apply(const QString& key);
+    void applyAll();
     void seed(const QString& key, QWidget* w);
     void connectWidget(const QString& key, QWidget* w);
     void showBalloon(QWidget* w, const QString& text);

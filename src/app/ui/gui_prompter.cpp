@@ -1,5 +1,7 @@
 #include "app/ui/gui_prompter.h"
 
+#include "base/ui/display_text.h"
+
 #include "app/ui/forms.h"
 #include "app/ui/help_window.h"
 
@@ -26,8 +28,9 @@ QString qtFileFilter(const QString& stationFilter) {
 
 bool GuiPrompter::messageBox(const QString& caption, const QString& text, BoxButtons buttons, BoxIcon icon) {
     QMessageBox box(parent_);
-    box.setWindowTitle(caption);
-    box.setText(text);
+    // Shown in the window's language; the station and its log keep the text as written.
+    box.setWindowTitle(ui::displayText(caption));
+    box.setText(ui::displayText(text));
     switch (icon) {
     case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
     case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
@@ -65,7 +68,7 @@ void GuiPrompter::showAbout() {
     QDialog about(parent_);
     setupAboutDialogForm(&about);
     if (auto* detail = about.findChild<QLabel*>(QStringLiteral("detailLabel"))) {
-        detail->setText(aboutDetail_);
+        detail->setText(ui::displayText(aboutDetail_));
         detail->setVisible(!aboutDetail_.isEmpty());
     }
     about.exec();

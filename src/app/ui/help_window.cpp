@@ -1,5 +1,7 @@
 #include "app/ui/help_window.h"
 
+#include "base/ui/display_text.h"
+
 #include "app/ui/forms.h"
 
 #include <QAction>
@@ -19,18 +21,22 @@ namespace kelvor::app {
 HelpWindow::HelpWindow(const QString& markdown, QWidget* parent) : QWidget(parent, Qt::Window) {
     initResources();
     setObjectName(QStringLiteral("helpWindow"));
-    setWindowTitle(QStringLiteral("帮助 - KEL-VOR"));
+    ui::setCaption(this, QStringLiteral("帮助 - KEL-VOR"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     resize(1000, 720);
 
     find_ = new QLineEdit(this);
     find_->setObjectName(QStringLiteral("helpFind"));
-    find_->setPlaceholderText(QStringLiteral("查找 (Enter 下一个, Shift+Enter 上一个)"));
+    ui::setCaption(find_, QStringLiteral("查找 (Enter 下一个, Shift+Enter 上一个)"));
     find_->setClearButtonEnabled(true);
-    auto* previous = new QPushButton(QStringLiteral("上一个"), this);
-    auto* next = new QPushButton(QStringLiteral("下一个"), this);
+    auto* previous = new QPushButton(this);
+    ui::setCaption(previous, QStringLiteral("上一个"));
+    auto* next = new QPushButton(this);
+    ui::setCaption(next, QStringLiteral("下一个"));
+    auto* findLabel = new QLabel(this);
+    ui::setCaption(findLabel, QStringLiteral("查找:"));
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(QStringLiteral("查找:"), this));
+    bar->addWidget(findLabel);
     bar->addWidget(find_, 1);
     bar->addWidget(previous);
     bar->addWidget(next);
@@ -44,7 +50,7 @@ HelpWindow::HelpWindow(const QString& markdown, QWidget* parent) : QWidget(paren
     if (file.open(QIODevice::ReadOnly))
         browser_->setMarkdown(QString::fromUtf8(file.readAll()));
     else
-        browser_->setPlainText(QStringLiteral("帮助文档缺失: ") + markdown);
+        browser_->setPlainText(ui::displayText(QStringLiteral("帮助文档缺失: ")) + markdown);
     connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.hasFragment() && url.path().isEmpty()) browser_->scrollToAnchor(url.fragment());
     });
@@ -72,6 +78,11 @@ HelpWindow::HelpWindow(const QString& markdown, QWidget* parent) : QWidget(paren
     close->setShortcut(QKeySequence(Qt::Key_Escape));
     addAction(close);
     connect(close, &QAction::triggered, this, &QWidget::close);
+}
+
+void HelpWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) ui::retranslate(this);
+    QWidget::changeEvent(event);
 }
 
 bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {

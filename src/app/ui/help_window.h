@@ -21,6 +21,7 @@ public:
     bool findNext(bool backward = false);
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

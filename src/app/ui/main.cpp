@@ -2,6 +2,7 @@
 #include "app/station/controller.h"
 #include "app/ui/forms.h"
 #include "app/ui/gui_prompter.h"
+#include "app/ui/languages.h"
 #include "app/ui/main_window.h"
 #include "link/station/station_link.h"
 #include "records/station/recorder.h"
@@ -25,6 +26,10 @@ public:
         StationEnvironment env;
         env.prompter = &prompter;
         CQORVENDlg station(env);
+        // Before the window is built, so that it opens in the language it was left in.
+        Languages languages;
+        languages.apply(station.language);
+        connect(&station, &CQORVENDlg::languageChanged, &languages, &Languages::apply);
         auto link = link::createStationLink(station);
         records::Recorder recorder(station, *link);
         MainWindow window(station);

@@ -2,6 +2,7 @@
 
 #include "app/ui/binder.h"
 #include "app/ui/forms.h"
+#include "base/ui/display_text.h"
 #include "qc/evaluation.h"
 #include "qc/page_controls.h"
 #include "records/station/recorder.h"
@@ -44,7 +45,7 @@ MainWindow::MainWindow(CQORVENDlg& station, QWidget* parent) : QMainWindow(paren
 
     PageModel& main = station_.mainModel();
     connect(&main, &PageModel::changed, this, [this, &main](const QString& key) {
-        if (key == QLatin1String("title")) setWindowTitle(main.text(key));
+        if (key == QLatin1String("title")) setWindowTitle(ui::displayText(main.text(key)));
         else if (key == QLatin1String("menuBar")) menuBar()->setVisible(main.isVisible(key));
         else if (key == controlKey(1008)) syncTabs();
     });
@@ -105,12 +106,20 @@ void MainWindow::syncTabs() {
     syncingTabs_ = true;
     const QStringList captions = station_.mainModel().items(controlKey(1008));
     while (tabs_->count() > 0) tabs_->removeTab(0);
-    for (const auto& c : captions) tabs_->addTab(c);
+    for (const auto& c : captions) tabs_->addTab(ui::displayText(c));
     tabs_->setCurrentIndex(station_.mainModel().current(controlKey(1008)));
     syncingTabs_ = false;
 }
 
 void MainWindow::buildMenus() {
+    // The form's menus and items follow the language; their texts are the sources.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        ui::setCaption(menu, menu->title());
+        for (QAction* a : menu->actions())
+            if (!a->menu() && !a->isSeparator()) ui::setCaption(a, a->text());
+    }
+    for (QAction* a : menuBar()->actions())
+        if (!a->menu() && !a->isSeparator()) ui::setCaption(a, a->text());
     const struct {
         const char* name;
         int command;
@@ -139,6 +148,11 @@ void MainWindow::buildMenus() {
         connect(about, &QAction::triggered, this, [this] { station_.menuCommand(cmd::kSystemAbout); });
         connect(system, &QMenu::aboutToShow, this, [this, system] { refreshChecks(system); });
     }
+    // The language items show which language the window is in.
+    if (auto* language = findChild<QMenu*>(QStringLiteral("menuLanguage"))) {
+        for (QAction* a : language->actions()) a->setCheckable(true);
+        connect(language, &QMenu::aboutToShow, this, [this, language] { refreshChecks(language); });
+    }
     deviceMenu_ = findChild<QMenu*>(QStringLiteral("menuDevice"));
     connect(deviceMenu_, &QMenu::aboutToShow, this, [this] { refreshChecks(deviceMenu_); });
     connect(&station_, &CQORVENDlg::deviceMenuChanged, this, &MainWindow::rebuildDeviceMenu);
@@ -148,7 +162,8 @@ void MainWindow::buildMenus() {
 void MainWindow::rebuildDeviceMenu() {
     deviceMenu_->clear();
     for (const auto& entry : station_.deviceMenu) {
-        QAction* a = deviceMenu_->addAction(entry.text);
+        QAction* a = deviceMenu_->addAction(QString());
+        ui::setCaption(a, entry.text);
         a->setCheckable(true);
         a->setData(entry.command);
         const int command = entry.command;
@@ -192,7 +207,8 @@ void MainWindow::addRecordsEntry(records::Recorder& recorder) {
     recorder_ = &recorder;
     auto* system = findChild<QMenu*>(QStringLiteral("menuSystem"));
     if (!system) return;
-    auto* entry = new QAction(QStringLiteral("生产记录"), system);
+    auto* entry = new QAction(system);
+    ui::setCaption(entry, QStringLiteral("生产记录"));
     entry->setObjectName(QStringLiteral("aRecords"));
     // Above the About entry and its separator.
     const auto actions = system->actions();
@@ -217,22 +233,28 @@ void MainWindow::showRecords() {
 }
 
 void MainWindow::addSimulatorMenu(link::BenchControls& bench, std::function<void()> socketChanged) {
-    QMenu* menu = new QMenu(QStringLiteral("模拟器"), this);
+    auto captioned = [](QAction* a, const QString& source) {
+        ui::setCaption(a, source);
+        return a;
+    };
+    QMenu* menu = new QMenu(this);
+    ui::setCaption(menu, QStringLiteral("模拟器"));
     menu->setObjectName(QStringLiteral("menuSimulator"));
     menuBar()->insertMenu(deviceMenu_->menuAction(), menu);
-    auto* plug = menu->addAction(QStringLiteral("插入烧录器"));
-    auto* unplug = menu->addAction(QStringLiteral("拔出烧录器"));
-    auto* chip = menu->addAction(QStringLiteral("换一颗空白芯片"));
+    auto* plug = captioned(menu->addAction(QString()), QStringLiteral("插入烧录器"));
+    auto* unplug = captioned(menu->addAction(QString()), QStringLiteral("拔出烧录器"));
+    auto* chip = captioned(menu->addAction(QString()), QStringLiteral("换一颗空白芯片"));
     connect(plug, &QAction::triggered, this, [&bench] { bench.plug(); });
     connect(unplug, &QAction::triggered, this, [&bench] { bench.unplug(); });
     connect(chip, &QAction::triggered, this, [&bench] { bench.insertBlankChip(); });
 
     // The socket: a chip of the selected model (as an operator changes chips), a fixed model, or none.
-    QMenu* socket = menu->addMenu(QStringLiteral("插座芯片"));
+    QMenu* socket = menu->addMenu(QString());
+    ui::setCaption(socket, QStringLiteral("插座芯片"));
     socket->setObjectName(QStringLiteral("menuSocket"));
     auto* choices = new QActionGroup(socket);
     auto addChoice = [&](const QString& text, const QString& choice) {
-        QAction* a = socket->addAction(text);
+        QAction* a = captioned(socket->addAction(QString()), text);
         a->setCheckable(true);
         a->setData(choice);
         choices->addAction(a);
@@ -246,13 +268,17 @@ void MainWindow::addSimulatorMenu(link::BenchControls& bench, std::function<void
     addChoice(QStringLiteral("空插座"), QStringLiteral("none"));
     socket->addSeparator();
     for (const auto& model : bench.socketModels()) addChoice(QString::fromStdString(model), QString::fromStdString(model));
-    auto* fresh = menu->addAction(QStringLiteral("烧录后换新芯片"));
+    auto* fresh = captioned(menu->addAction(QString()), QStringLiteral("烧录后换新芯片"));
     fresh->setObjectName(QStringLiteral("aFreshChip"));
     fresh->setCheckable(true);
     connect(fresh, &QAction::triggered, this, [&bench](bool on) { bench.setFreshChipAfterBurn(on); });
-    QMenu* faults = menu->addMenu(QStringLiteral("故障"));
+    QMenu* faults = menu->addMenu(QString());
+    ui::setCaption(faults, QStringLiteral("故障"));
     for (const auto& f : bench.faultChoices()) {
-        auto* a = faults->addAction(QString::fromStdString(f.name + "  —  " + f.effect));
+        // The name is what KELVOR.ini and the CLI take; only the effect is translated.
+        auto* a = faults->addAction(QString());
+        faultEffects_.append({a, QString::fromStdString(f.name), QString::fromStdString(f.effect)});
+        showFaultEffect(faultEffects_.back());
         a->setCheckable(true);
         a->setData(QString::fromStdString(f.name));
         connect(a, &QAction::triggered, this, [this, &bench, faults] {
@@ -273,6 +299,20 @@ void MainWindow::addSimulatorMenu(link::BenchControls& bench, std::function<void
         const QStringList active = QString::fromStdString(bench.activeFaults()).split(',');
         for (QAction* a : faults->actions()) a->setChecked(active.contains(a->data().toString()));
     });
+}
+
+void MainWindow::showFaultEffect(const FaultEffect& f) {
+    if (f.action) f.action->setText(f.name + QStringLiteral("  —  ") + ui::displayText(f.effect));
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        ui::retranslate(this);
+        setWindowTitle(ui::displayText(station_.mainModel().text(QStringLiteral("title"))));
+        syncTabs();
+        for (const auto& f : faultEffects_) showFaultEffect(f);
+    }
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QAction;
 class QMenu;
 class QPlainTextEdit;
 class QTabBar;
@@ -39,6 +40,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildTabArea();
@@ -47,6 +49,12 @@ private:
     void rebuildDeviceMenu();
     void refreshChecks(QMenu* menu);
     void styleQcDisplay();
+    struct FaultEffect {
+        QPointer<QAction> action;
+        QString name;
+        QString effect;
+    };
+    void showFaultEffect(const FaultEffect& f);
 
     CQORVENDlg& station_;
     QTabBar* tabs_ = nullptr;
@@ -56,6 +64,7 @@ private:
     bool syncingTabs_ = false;
     records::Recorder* recorder_ = nullptr;
     QPointer<records::RecordsWindow> records_;
+    QList<FaultEffect> faultEffects_;
 };
 
 // The pane text as shown: "\r\n" breaks a line; a lone "\r" or "\n" shows nothing.

@@ -1,5 +1,7 @@
 #include "records/ui/records_window.h"
 
+#include "base/ui/display_text.h"
+
 #include "records/station/recorder.h"
 
 #include <QAbstractTableModel>
@@ -43,7 +45,7 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         static const char* kHeads[] = {"时间", "型号", "模式", "结果", "失败阶段", "CKSUM", "OSC delta%", "用时ms", "镜像"};
         if (o != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 9) return {};
-        return QString::fromUtf8(kHeads[section]);
+        return ui::displayText(QString::fromUtf8(kHeads[section]));
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= static_cast<int>(rows.size())) return {};
@@ -94,21 +96,23 @@ struct Range {
     const char* label;
     int hours;
 };
+constexpr char kPerHourTitle[] = "每小时 OK / NG";
+constexpr char kFailuresTitle[] = "失败阶段排行";
 constexpr Range kRanges[] = {{"全部时间", 0}, {"最近1小时", 1}, {"最近8小时", 8}, {"最近24小时", 24}, {"最近7天", 24 * 7}};
 
 } // namespace
 
 RecordsWindow::RecordsWindow(const QString& databasePath, QWidget* parent) : QWidget(parent), path_(databasePath) {
-    setWindowTitle(QStringLiteral("生产记录"));
+    ui::setCaption(this, QStringLiteral("生产记录"));
     setObjectName(QStringLiteral("recordsWindow"));
     range_ = new QComboBox;
     range_->setObjectName(QStringLiteral("recordsRange"));
-    for (const auto& r : kRanges) range_->addItem(QString::fromUtf8(r.label), r.hours);
+    for (const auto& r : kRanges) range_->addItem(ui::displayText(QString::fromUtf8(r.label)), r.hours);
     model_ = new QComboBox;
     model_->setObjectName(QStringLiteral("recordsModel"));
     verdict_ = new QComboBox;
     verdict_->setObjectName(QStringLiteral("recordsVerdict"));
-    verdict_->addItem(QStringLiteral("全部结果"), QString());
+    verdict_->addItem(ui::displayText(QStringLiteral("全部结果")), QString());
     for (Verdict v : kVerdicts) {
         const QString name = QString::fromStdString(std::string(verdictName(v)));
         verdict_->addItem(name, name);
@@ -126,16 +130,21 @@ RecordsWindow::RecordsWindow(const QString& databasePath, QWidget* parent) : QWi
     table_->setWordWrap(false);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
 
-    perHour_ = chartView(QStringLiteral("每小时 OK / NG"));
-    failures_ = chartView(QStringLiteral("失败阶段排行"));
-    drift_ = chartView(QStringLiteral("OSC delta% 随时间"));
+    perHour_ = chartView(ui::displayText(QString::fromUtf8(kPerHourTitle)));
+    failures_ = chartView(ui::displayText(QString::fromUtf8(kFailuresTitle)));
+    drift_ = chartView(QString());
 
     auto* filters = new QHBoxLayout;
-    filters->addWidget(new QLabel(QStringLiteral("时间:")));
+    auto label = [](const char* source) {
+        auto* l = new QLabel;
+        ui::setCaption(l, QString::fromUtf8(source));
+        return l;
+    };
+    filters->addWidget(label("时间:"));
     filters->addWidget(range_);
-    filters->addWidget(new QLabel(QStringLiteral("型号:")));
+    filters->addWidget(label("型号:"));
     filters->addWidget(model_);
-    filters->addWidget(new QLabel(QStringLiteral("结果:")));
+    filters->addWidget(label("结果:"));
     filters->addWidget(verdict_);
     filters->addStretch();
     filters->addWidget(status_);
@@ -161,6 +170,22 @@ RecordsWindow::RecordsWindow(const QString& databasePath, QWidget* parent) : QWi
 
 RecordsWindow::~RecordsWindow() = default;
 
+// Captions follow the window's language; the records themselves (models, verdicts, failure lines,
+// paths) are shown as stored.
+void RecordsWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        ui::retranslate(this);
+        for (int i = 0; i < range_->count() && i < static_cast<int>(std::size(kRanges)); ++i)
+            range_->setItemText(i, ui::displayText(QString::fromUtf8(kRanges[i].label)));
+        if (verdict_->count() > 0) verdict_->setItemText(0, ui::displayText(QStringLiteral("全部结果")));
+        perHour_->chart()->setTitle(ui::displayText(QString::fromUtf8(kPerHourTitle)));
+        failures_->chart()->setTitle(ui::displayText(QString::fromUtf8(kFailuresTitle)));
+        emit rows_->headerDataChanged(Qt::Horizontal, 0, rows_->columnCount() - 1);
+        reload();
+    }
+    QWidget::changeEvent(event);
+}
+
 void RecordsWindow::follow(const Recorder& recorder) {
     connect(&recorder, &Recorder::recorded, this, [this] {
         if (!pending_->isActive()) pending_->start();
@@ -183,7 +208,7 @@ void RecordsWindow::fillModels() {
     std::string error;
     const QString chosen = model_->currentData().toString();
     model_->clear();
-    model_->addItem(QStringLiteral("全部型号"), QString());
+    model_->addItem(ui::displayText(QStringLiteral("全部型号")), QString());
     for (const auto& m : store_.models(error)) model_->addItem(QString::fromStdString(m), QString::fromStdString(m));
     const int at = model_->findData(chosen);
     model_->setCurrentIndex(at < 0 ? 0 : at);
@@ -191,13 +216,13 @@ void RecordsWindow::fillModels() {
 
 void RecordsWindow::reload() {
     if (path_.isEmpty()) {
-        status_->setText(QStringLiteral("生产记录已关闭 ([RECORDS] PATH=off)"));
+        status_->setText(ui::displayText(QStringLiteral("生产记录已关闭 ([RECORDS] PATH=off)")));
         return;
     }
     std::string error;
     // The recorder may create the file after this window opened: try again at each reload.
     if (!store_.isOpen() && !store_.open(path_.toStdString(), RecordStore::Mode::ReadOnly, error)) {
-        status_->setText(QStringLiteral("无法读取 %1: %2").arg(path_, QString::fromStdString(error)));
+        status_->setText(ui::displayText(QStringLiteral("无法读取 %1: %2")).arg(path_, QString::fromStdString(error)));
         rows_->reset({});
         drawCharts({});
         return;
@@ -208,7 +233,7 @@ void RecordsWindow::reload() {
     const auto shown = rows.size();
     rows_->reset(std::move(rows));
     table_->resizeColumnsToContents();
-    status_->setText(error.empty() ? QStringLiteral("%1 条记录  %2").arg(shown).arg(path_)
+    status_->setText(error.empty() ? ui::displayText(QStringLiteral("%1 条记录  %2")).arg(shown).arg(path_)
                                    : QString::fromStdString(error));
 }
 
@@ -256,7 +281,7 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
 
     QChart* fail = failures_->chart();
     clearChart(fail);
-    auto* bars = new QBarSet(QStringLiteral("NG 次数"));
+    auto* bars = new QBarSet(ui::displayText(QStringLiteral("NG 次数")));
     bars->setColor(QColor(210, 60, 50));
     QStringList labels;
     // Most frequent at the top.
@@ -283,7 +308,7 @@ void RecordsWindow::drawCharts(const std::vector<ChipRecord>& rows) {
 
     QChart* drift = drift_->chart();
     clearChart(drift);
-    drift->setTitle(QStringLiteral("OSC delta% 随时间 (%1)").arg(QString::fromStdString(driftModel)));
+    drift->setTitle(ui::displayText(QStringLiteral("OSC delta% 随时间 (%1)")).arg(QString::fromStdString(driftModel)));
     auto* points = new QScatterSeries;
     points->setName(QString::fromStdString(driftModel));
     points->setMarkerSize(6);

@@ -34,6 +34,9 @@ public:
     int rowCount() const;
     const ChartSeries& series() const { return series_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     RecordFilter filter() const;
     void fillModels();
