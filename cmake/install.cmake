@@ -44,5 +44,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kel-vor.invalid/station")
 # not see: the SVG icon engine (libqt6svg6) and the fonts for the Chinese texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+# Qt's own dialogs in Chinese come from qt6-translations-l10n; without it they stay English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 include(CPack)
