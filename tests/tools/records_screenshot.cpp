@@ -12,6 +12,8 @@
 #include "records/ui/records_window.h"
 
 #include <QAction>
+#include "support/station_fixture.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,19 +25,6 @@
 #include <fstream>
 #include <functional>
 
-namespace {
-
-bool runUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     using namespace kelvor;
@@ -63,7 +52,7 @@ int main(int argc, char** argv) {
     station.startUp();
     recorder.start();
     window.show();
-    runUntil([&] { return link->detectAnswers > 0; }, 5000);
+    kelvor::test::processEventsUntil([&] { return link->detectAnswers > 0; }, 5000);
     const chips::ModelRow& model = *chips::findModel("EP2702");
     station.selectModel(model);
     jobs::showJobInputs(station, jobs::defaultJobInputs(model));
@@ -85,12 +74,12 @@ int main(int argc, char** argv) {
                          station.lastJobCode);
             return 1;
         }
-        if (!runUntil([&] { return ended > before; }, 30000)) {
+        if (!kelvor::test::processEventsUntil([&] { return ended > before; }, 30000)) {
             std::fprintf(stderr, "kelvor-records-screenshot: chip %d did not end\n", n + 1);
             return 1;
         }
     }
-    runUntil([] { return false; }, 800); // the window's reload after the last record
+    kelvor::test::processEventsUntil([] { return false; }, 800); // the window's reload after the last record
     records::RecordsWindow* shown = window.recordsWindow();
     if (!shown || shown->rowCount() != chips) {
         std::fprintf(stderr, "kelvor-records-screenshot: the window shows %d records of %d\n",

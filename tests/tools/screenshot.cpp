@@ -8,6 +8,8 @@
 #include "app/ui/main_window.h"
 #include "link/station/station_link.h"
 
+#include "support/station_fixture.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,19 +20,6 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-bool runUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     using namespace kelvor;
@@ -63,21 +52,21 @@ int main(int argc, char** argv) {
     window.resize(1100, 720);
     window.show();
 
-    runUntil([&] { return link->detectAnswers > 0; }, 5000);
+    kelvor::test::processEventsUntil([&] { return link->detectAnswers > 0; }, 5000);
     bool verdict = false, pass = false;
     QObject::connect(link.get(), &link::Link::verdict, [&](bool p) {
         verdict = true;
         pass = p;
     });
     station.page(page::kIsp).click(controlKey(1042));
-    if (!runUntil([&] { return verdict; }, 30000)) {
+    if (!kelvor::test::processEventsUntil([&] { return verdict; }, 30000)) {
         std::fprintf(stderr, "kelvor-screenshot: no verdict from the simulated programmer\n");
         return 1;
     }
     // KELVOR_SCREENSHOT_TAB=N shows tab N instead, for pictures of the other pages.
     if (const QByteArray tab = qgetenv("KELVOR_SCREENSHOT_TAB"); !tab.isEmpty())
         station.mainModel().choose(controlKey(1008), tab.toInt());
-    runUntil([] { return false; }, 300); // the last lines and the face
+    kelvor::test::processEventsUntil([] { return false; }, 300); // the last lines and the face
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "kelvor-screenshot: cannot write %s\n", argv[1]);
         return 1;
