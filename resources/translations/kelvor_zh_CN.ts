@@ -73,6 +73,18 @@
         <translation>UART 设置失败</translation>
     </message>
     <message>
+        <source>the answer to a transfer's first page (or second block) never comes</source>
+        <translation>传输第一页 (或第二块) 的应答从不到来</translation>
+    </message>
+    <message>
+        <source>the answer to a transfer's first wait never comes</source>
+        <translation>传输第一次等待的应答从不到来</translation>
+    </message>
+    <message>
+        <source>the answer to a transfer's last wait (the paged tail, a download's end) never comes</source>
+        <translation>传输最后一次等待 (分页的末尾, 下载的结束) 的应答从不到来</translation>
+    </message>
+    <message>
         <source>the answers a transfer waits for never come</source>
         <translation>传输等待的应答从不到来</translation>
     </message>
