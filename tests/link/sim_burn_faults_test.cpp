@@ -166,7 +166,7 @@ TEST(BurnFaults, NoAckAtOneWaitLeavesThatWaitUnansweredAndTheNextChipBurns) {
     struct Transfer {
         const char* model;
         int programMode;
-        int middle; // waits answered before the first page's (paged) or the second block's
+        int middle;  // waits answered before the first page's (paged) or the second block's
         bool closes; // a closing command ends the transfer (paged tail); blocks end with the last
         std::string hex;
     };

@@ -310,7 +310,7 @@ private:
     Transfer transfer_;
     int sends_ = 0; // OTP_SEND calls since the link opened
     struct TransferWaits {
-        int answered = 0;          // awaited posts of the transfer so far
+        int answered = 0;           // awaited posts of the transfer so far
         bool middleDropped = false; // no-ack-middle has struck in this transfer
     } waits_;
     std::vector<std::uint8_t> stored_;
