@@ -91,12 +91,13 @@ const std::vector<Command>& commands() {
     return r;
 }
 
-int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+ParsedLine parse(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    auto ends = [](int code) { return ParsedLine{nullptr, {}, code}; };
     Parser parser;
     std::vector<std::string> args = given;
     if (args.empty()) {
         err << parser.app.help();
-        return kExitUsage;
+        return ends(kExitUsage);
     }
     if (args.front() == "version") args.front() = "--version";
     if (args.front() == "help") { // kelvor help [COMMAND]
@@ -106,7 +107,7 @@ int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
     const Command* named = findCommand(args.front());
     if (named == nullptr && !args.front().starts_with("-")) {
         err << "kelvor: unknown command '" << args.front() << "'\n" << parser.app.help();
-        return kExitUsage;
+        return ends(kExitUsage);
     }
     const Parser::Bound* chosen = nullptr;
     for (const auto& b : parser.bound)
@@ -117,29 +118,36 @@ int run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
         parser.app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << parser.app.help();
-        return kExitOk;
+        return ends(kExitOk);
     } catch (const CLI::CallForAllHelp&) {
         out << parser.app.help("", CLI::AppFormatMode::All);
-        return kExitOk;
+        return ends(kExitOk);
     } catch (const CLI::CallForVersion& e) {
         out << e.what() << "\n";
-        return kExitOk;
+        return ends(kExitOk);
     } catch (const CLI::ParseError& e) {
         if (chosen == nullptr) {
             err << "kelvor: " << mistake(e) << "\n" << parser.app.help();
-            return kExitUsage;
+            return ends(kExitUsage);
         }
-        return Context{chosen->command->name, chosen->command->synopsis, out, err}.usage(mistake(e));
+        return ends(Context{chosen->command->name, chosen->command->synopsis, out, err}.usage(mistake(e)));
     }
     if (chosen == nullptr) { // options of kelvor itself only
         err << parser.app.help();
-        return kExitUsage;
+        return ends(kExitUsage);
     }
     Context ctx{chosen->command->name, chosen->command->synopsis, out, err};
     for (const auto& extra : chosen->app->remaining())
-        return ctx.usage(extra.size() > 1 && extra[0] == '-' ? "unknown option " + extra
-                                                             : "unexpected argument '" + extra + "'");
-    return chosen->run(ctx);
+        return ends(ctx.usage(extra.size() > 1 && extra[0] == '-' ? "unknown option " + extra
+                                                                  : "unexpected argument '" + extra + "'"));
+    return {chosen->command, chosen->run, kExitOk};
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParsedLine line = parse(args, out, err);
+    if (line.command == nullptr) return line.exitCode;
+    Context ctx{line.command->name, line.command->synopsis, out, err};
+    return line.run(ctx);
 }
 
 } // namespace kelvor::cli

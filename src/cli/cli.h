@@ -48,6 +48,16 @@ const std::vector<Command>& commands();
 // Runs one command line (argv[0] excluded) and returns the exit code.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The parse step of run(): the line checked against every command's options, nothing run, no file
+// or programmer touched. A line that ends there (help, version, a mistake) has no command; its text
+// went to out or err and exitCode is what run() returns for it.
+struct ParsedLine {
+    const Command* command = nullptr;
+    Runner run; // the command with its options parsed
+    int exitCode = kExitOk;
+};
+ParsedLine parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 // One parse, one options value: `add` binds the options' fields to `app`, `run` reads them.
 template <class Options, void (*add)(CLI::App&, Options&), int (*run)(Context&, const Options&)>
 Runner bindCommand(CLI::App& app) {

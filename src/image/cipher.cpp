@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -18,28 +19,40 @@ using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CtxFree>;
 
 constexpr std::size_t kBlock = 16;
 
-// One ECB context re-keyed for every block; the key's last byte chains the blocks.
+// The key's last byte chains the blocks, so an image uses at most 256 keys. Keying a context costs
+// many times a block, so each key gets its own ECB context, keyed once, on its first block.
 class BlockCipher {
 public:
-    BlockCipher(const ImageKey& key, bool encrypt) : ctx_(EVP_CIPHER_CTX_new()), encrypt_(encrypt) {
+    BlockCipher(const ImageKey& key, bool encrypt) : encrypt_(encrypt) {
         std::copy(key.begin(), key.end(), key_.begin());
-        ok_ = ctx_ &&
-              EVP_CipherInit_ex(ctx_.get(), EVP_aes_128_ecb(), nullptr, nullptr, nullptr, encrypt_) == 1 &&
-              EVP_CIPHER_CTX_set_padding(ctx_.get(), 0) == 1;
     }
-    bool run(const std::uint8_t* in, std::uint8_t* out, std::uint8_t keyTail) {
-        key_[15] = keyTail;
+    // `blocks` whole blocks, all under the key ending in keyTail.
+    bool run(const std::uint8_t* in, std::uint8_t* out, std::uint8_t keyTail, std::size_t blocks = 1) {
+        CipherCtx& ctx = contexts_[keyTail];
+        if (!ctx && !keyed(ctx, keyTail)) return false;
+        const int bytes = static_cast<int>(blocks * kBlock);
         int outl = 0;
-        return ok_ && EVP_CipherInit_ex(ctx_.get(), nullptr, nullptr, key_.data(), nullptr, encrypt_) == 1 &&
-               EVP_CipherUpdate(ctx_.get(), out, &outl, in, static_cast<int>(kBlock)) == 1 &&
-               outl == static_cast<int>(kBlock);
+        return EVP_CipherUpdate(ctx.get(), out, &outl, in, bytes) == 1 && outl == bytes;
     }
 
 private:
-    CipherCtx ctx_;
+    bool keyed(CipherCtx& ctx, std::uint8_t keyTail) {
+        // Fetched once for the process: the implicit fetch of EVP_aes_128_ecb() would look the
+        // cipher up again at every init. Shared by every thread, never freed.
+        static EVP_CIPHER* const aes = EVP_CIPHER_fetch(nullptr, "AES-128-ECB", nullptr);
+        if (aes == nullptr) return false;
+        key_[15] = keyTail;
+        CipherCtx c(EVP_CIPHER_CTX_new());
+        if (!c || EVP_CipherInit_ex(c.get(), aes, nullptr, key_.data(), nullptr, encrypt_) != 1 ||
+            EVP_CIPHER_CTX_set_padding(c.get(), 0) != 1)
+            return false;
+        ctx = std::move(c);
+        return true;
+    }
+
     int encrypt_;
-    bool ok_ = false;
     std::array<std::uint8_t, 16> key_{};
+    std::array<CipherCtx, 256> contexts_;
 };
 
 } // namespace
@@ -73,15 +86,34 @@ bool decipherBlocks(std::span<const std::uint8_t> ciphertext,
                     std::span<std::uint8_t, kPlaintextSize> plaintext, const ImageKey& key) {
     const std::size_t n = ciphertext.size();
     if (n > kMaxEncipheredSize) return false;
-    BlockCipher cipher(key, false);
     const std::size_t blocks = n / kBlock + 1; // one more than the whole blocks, zero-padded
+    // Every block's key is known before any is deciphered (it ends in the ciphertext byte before the
+    // block), so the blocks of one key go through the cipher in one call: gathered by key, deciphered,
+    // put back in place.
+    auto keyTail = [&](std::size_t b) -> std::uint8_t { return b == 0 ? 0x00 : ciphertext[b * kBlock - 1]; };
+    std::array<std::size_t, 257> first{}; // first[t]: where key t's blocks start among the gathered
+    for (std::size_t b = 0; b < blocks; ++b)
+        ++first[keyTail(b) + 1u];
+    for (std::size_t t = 1; t < first.size(); ++t)
+        first[t] += first[t - 1];
+    std::vector<std::uint8_t> gathered(blocks * kBlock, 0), deciphered(blocks * kBlock);
+    std::vector<std::size_t> blockAt(blocks); // the gathered position's block
+    auto next = first;
     for (std::size_t b = 0; b < blocks; ++b) {
-        std::uint8_t in[kBlock] = {};
-        const std::size_t at = b * kBlock;
-        std::copy_n(ciphertext.data() + at, std::min(kBlock, n - at), in);
-        const std::uint8_t tail = b == 0 ? 0x00 : ciphertext[at - 1];
-        if (!cipher.run(in, plaintext.data() + at, tail)) return false;
+        const std::size_t at = b * kBlock, to = next[keyTail(b)]++;
+        blockAt[to] = b;
+        std::copy_n(ciphertext.data() + at, std::min(kBlock, n - at), gathered.data() + to * kBlock);
     }
+    BlockCipher cipher(key, false);
+    for (std::size_t t = 0; t < 256; ++t) {
+        const std::size_t count = first[t + 1] - first[t];
+        if (count == 0) continue;
+        const std::size_t at = first[t] * kBlock;
+        if (!cipher.run(gathered.data() + at, deciphered.data() + at, static_cast<std::uint8_t>(t), count))
+            return false;
+    }
+    for (std::size_t k = 0; k < blocks; ++k)
+        std::copy_n(deciphered.data() + k * kBlock, kBlock, plaintext.data() + blockAt[k] * kBlock);
     plaintext[n] = 0;
     return true;
 }

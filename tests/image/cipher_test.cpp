@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 
 namespace kelvor::image {
 namespace {
@@ -64,6 +66,30 @@ TEST(Decipher, ChainsTheKeyAndDeciphersOneBlockMore) {
     third[0] = 0; // plaintext byte n
     EXPECT_EQ(std::vector<std::uint8_t>(plain.begin() + 32, plain.begin() + 48), third);
     EXPECT_EQ(plain[48], 0xEE) << "nothing past the extra block is written";
+}
+
+// The largest file, each key serving many blocks: every block as OpenSSL deciphers it alone.
+TEST(Decipher, EveryBlockOfTheLargestFileUnderItsOwnKey) {
+    std::vector<std::uint8_t> cipher(kMaxEncipheredSize);
+    std::mt19937 rng(7);
+    for (auto& c : cipher)
+        c = static_cast<std::uint8_t>(rng());
+    const ImageKey key = defaultImageKey();
+    std::vector<std::uint8_t> plain(kPlaintextSize, 0xEE);
+    ASSERT_TRUE(
+        decipherBlocks(cipher, std::span<std::uint8_t, kPlaintextSize>(plain.data(), kPlaintextSize), key));
+    std::vector<std::uint8_t> key16(key.begin(), key.end());
+    key16.push_back(0);
+    const std::size_t blocks = cipher.size() / 16 + 1;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::uint8_t in[16] = {};
+        std::copy_n(cipher.data() + b * 16, std::min<std::size_t>(16, cipher.size() - b * 16), in);
+        key16.back() = b == 0 ? 0 : cipher[b * 16 - 1];
+        auto expected = aesDecrypt(key16, in);
+        if (b + 1 == blocks) expected.back() = 0; // plaintext byte n
+        ASSERT_EQ(std::vector<std::uint8_t>(plain.begin() + 16 * b, plain.begin() + 16 * (b + 1)), expected)
+            << "block " << b;
+    }
 }
 
 TEST(Encipher, RoundTripsThroughTheStationReader) {

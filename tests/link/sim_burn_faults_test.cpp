@@ -162,6 +162,55 @@ TEST(BurnFaults, NoAckLeavesEveryWaitUnanswered) {
     EXPECT_EQ(plainSt.passes, 1);
 }
 
+TEST(BurnFaults, NoAckAtOneWaitLeavesThatWaitUnansweredAndTheNextChipBurns) {
+    struct Transfer {
+        const char* model;
+        int programMode;
+        int middle;  // waits answered before the first page's (paged) or the second block's
+        bool closes; // a closing command ends the transfer (paged tail); blocks end with the last
+        std::string hex;
+    };
+    testing_hex::HexBuilder threeBlocks;
+    threeBlocks.data(0x0000, testing_hex::pattern(3 * 2048));
+    const Transfer transfers[] = {{"EP39F03", 0, 2, true, test::imageHex()},
+                                  {"EP8505", 6, 1, false, threeBlocks.text()}};
+    for (const Transfer& t : transfers) {
+        const chips::ModelRow& row = *chips::findModel(t.model);
+        JobSetup setup;
+        setup.programMode = t.programMode;
+        setup.hex = t.hex;
+        const jobs::TransferRequest job = prepareJob(row, setup).chip();
+        SimulatedProgrammer p(test::fastOptions(t.model, {}));
+        ASSERT_NE(p.openDevice(SimulatedProgrammer::kDeviceIndex), -1);
+        Station st(p, &row);
+        ASSERT_EQ(st.burn(job), Sent::Completed) << t.model;
+        const int waits = st.waitsAnswered;
+        ASSERT_GT(waits, t.middle + 1) << t.model << ": the image has no middle wait";
+        struct Case {
+            Fault fault;
+            int answered; // -1: every wait (the fault finds nothing to act on)
+        };
+        const Case cases[] = {
+            {Fault::NoAckFirst, 0},
+            {Fault::NoAckMiddle, t.middle},
+            {Fault::NoAckLast, t.closes ? waits - 1 : -1},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(t.model) + " " + FaultSet{c.fault}.names());
+            p.setFaults({c.fault});
+            p.insertBlankChip();
+            EXPECT_EQ(st.burn(job), c.answered < 0 ? Sent::Completed : Sent::NoAnswer);
+            EXPECT_EQ(st.waitsAnswered, c.answered < 0 ? waits : c.answered);
+            // The programmer is not wedged by the transfer the station gave up.
+            p.setFaults({});
+            p.insertBlankChip();
+            EXPECT_EQ(st.burn(job), Sent::Completed);
+            EXPECT_EQ(st.waitsAnswered, waits);
+            EXPECT_EQ(st.fails, 0) << testing::PrintToString(st.lines);
+        }
+    }
+}
+
 TEST(BurnFaults, UnplugMidTransferLeavesTheBusAtTheThirdPacket) {
     SimulatedProgrammer p(test::fastOptions("EP2706", FaultSet{Fault::UnplugMidTransfer}));
     std::vector<DeviceEvent::Kind> events;

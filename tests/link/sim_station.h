@@ -132,11 +132,12 @@ public:
     int passes = 0;
     int fails = 0;
     int linkState = 0;
+    int waitsAnswered = 0;
 
     void clear() {
         lines.clear();
         progress.clear();
-        passes = fails = 0;
+        passes = fails = waitsAnswered = 0;
     }
     bool logged(std::string_view prefix) const {
         return std::any_of(lines.begin(), lines.end(),
@@ -161,6 +162,7 @@ public:
         while (linkState == waiting) {
             if (p_.pendingReports() == 0 || !receive()) return std::nullopt;
         }
+        ++waitsAnswered;
         return linkState;
     }
 

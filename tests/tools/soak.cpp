@@ -2,7 +2,8 @@
 // burn under a fault drawn from a seeded generator, and checks what a line relies on: every run
 // ends within its bound with exactly one verdict, the verdict is the programmer's own decision
 // (a failure wherever that decision could not reach the station), and a programmer unplugged in
-// the middle of a transfer gives good burns again once it is plugged back in.
+// the middle of a transfer, or left without an answer at one of its waits, gives good burns again
+// once it is plugged back in or the fault has passed.
 //   kelvor-soak BURNS [SEED]      exit 0: every check held; 1: a check failed (each one printed)
 #include "jobs/job.h"
 #include "link/sim/simulated_programmer.h"
@@ -50,6 +51,9 @@ const Scenario kScenarios[] = {
     {"garbage", "garbage", true, false, false},
     {"silent", "silent", true, false, false},
     {"no-ack", "no-ack", false, false, true},
+    {"no-ack-first", "no-ack-first", false, false, true},
+    {"no-ack-middle", "no-ack-middle", false, false, true},
+    {"no-ack-last", "no-ack-last", false, false, true}, // burnt: its pass or fail still reaches the station
     {"unplug", "", true, true, false},
     {"unplug-mid-transfer", "unplug-mid-transfer", true, true, false},
 };
@@ -131,13 +135,10 @@ public:
             sim_->plug();
             if (!wait([this] { return link_->linkOpen(); }, 5000)) return fail(what, "the programmer did not come back");
             // Service is back: a clean burn passes.
-            sim_->setFaults({});
-            const std::size_t before = results_.size();
-            f_.page(page::kIsp).click(controlKey(1042));
-            if (!wait([&] { return results_.size() > before; }, kHangMs))
-                return fail(what, "no run ended after re-plugging");
-            settle();
-            if (!results_.back().pass) fail(what, "the first burn after re-plugging failed");
+            cleanBurnPasses(what, "re-plugging");
+        } else if (sc.pagedOnly) {
+            // A transfer given up at its wait leaves the programmer ready for the next chip.
+            cleanBurnPasses(what, "the unanswered wait");
         }
     }
 
@@ -149,6 +150,14 @@ public:
     }
 
 private:
+    void cleanBurnPasses(const std::string& what, const std::string& after) {
+        sim_->setFaults({});
+        const std::size_t before = results_.size();
+        f_.page(page::kIsp).click(controlKey(1042));
+        if (!wait([&] { return results_.size() > before; }, kHangMs)) return fail(what, "no run ended after " + after);
+        settle();
+        if (!results_.back().pass) fail(what, "the first burn after " + after + " failed");
+    }
     bool wait(const std::function<bool()>& done, int ms) { return test::processEventsUntil(done, ms); }
     void settle() { QCoreApplication::processEvents(); }
     void fail(const std::string& what, const std::string& why) {

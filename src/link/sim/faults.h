@@ -22,6 +22,9 @@ enum class Fault : std::uint8_t {
     VerifyFail,        // one bit of the chip does not take its 0: verify error with its address
     IdError,           // the chip answers a wrong identifier
     NoAck,             // reports that answer a transfer's wait are never sent
+    NoAckFirst,        // only those that answer the transfer's first wait
+    NoAckMiddle,       // only those of the first wait on data that is neither first nor last
+    NoAckLast,         // only those that answer the transfer's closing command
     UnplugMidTransfer, // the third OTP_SEND of a link fails and the programmer leaves the bus
     ChecksumError,     // the programmer computes a different check word than the image carries
     FwBlockReject,     // the boot loader cannot write the first firmware block (0x0B)
@@ -33,7 +36,7 @@ enum class Fault : std::uint8_t {
     QcVoltage,         // the QC firmware measures a supply voltage above 5500 mV
     NgRate,            // each burn fails with the fault set's NG percentage (seeded)
 };
-inline constexpr int kFaultCount = 23;
+inline constexpr int kFaultCount = 26;
 
 // What "ng-rate" means when it is switched on without a value (the GUI's menu toggles it).
 inline constexpr int kDefaultNgRate = 10;

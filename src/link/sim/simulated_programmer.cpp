@@ -312,6 +312,7 @@ int SimulatedProgrammer::setZep(int mode) {
     const bool offline = mode >= 30 && mode <= 36;
     if (!burn && !offline) return kNotSimulated;
     if (bootLoader_) return kRefused;
+    newTransferWaits();
     if (offline) {
         resetTransfer();
         transfer_.rx = Rx::OfflineBlocks;
@@ -337,8 +338,22 @@ void SimulatedProgrammer::answer(std::uint8_t code, std::span<const std::uint8_t
     post({{statusReport(code, values), delayMs}}, false, Family::EP2706);
 }
 
-void SimulatedProgrammer::post(const Steps& steps, bool awaited, Family selected) {
+bool SimulatedProgrammer::dropsAnswers(Answers answers) {
+    const int n = ++waits_.answered;
+    if (faults_.has(Fault::NoAck)) return true;
+    if (faults_.has(Fault::NoAckFirst) && n == 1) return true;
+    // The first page of a paged transfer always has the start before it and the tail after it; a
+    // block-wise transfer's first block is its first wait, so the middle is the second block.
+    if (faults_.has(Fault::NoAckMiddle) && answers == Answers::Data && n > 1 && !waits_.middleDropped) {
+        waits_.middleDropped = true;
+        return true;
+    }
+    return faults_.has(Fault::NoAckLast) && answers == Answers::Closing;
+}
+
+void SimulatedProgrammer::post(const Steps& steps, bool awaited, Family selected, Answers answers) {
     if (faults_.has(Fault::Silent)) return;
+    const bool drop = awaited && dropsAnswers(answers);
     auto due = Clock::now();
     std::optional<Clock::time_point> lastAnswer;
     for (const Step& step : steps) {
@@ -348,7 +363,7 @@ void SimulatedProgrammer::post(const Steps& steps, bool awaited, Family selected
             std::chrono::duration<double, std::milli>(step.delayMs * jitter * options_.timing));
         Report r = step.report;
         if (awaited && writesHandshake(r[2], selected)) {
-            if (faults_.has(Fault::NoAck)) continue;
+            if (drop) continue;
             if (lastAnswer) due = std::max(due, *lastAnswer + kHandshakeGap);
             lastAnswer = due;
         }
@@ -420,7 +435,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
         appendFailure(steps, f, p, wait, selected);
         recordBurn(false);
         countError(f);
-        post(steps, awaited, selected);
+        post(steps, awaited, selected, Answers::Closing);
     };
     if (!chip_) return fail(Failure::EmptySocket, burnProfile(selected));
     if (!socket || isRaw(*socket)) return fail(Failure::WrongId, burnProfile(selected));
@@ -452,7 +467,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
         if (!appendCalibration(steps, profile, chip.freqIndex, ng.trimFails, wait, selected, rng_)) {
             recordBurn(false);
             if (counters_[2] < 0xFFFF) ++counters_[2]; // BGR错误: the voltage trim ran out
-            return post(steps, awaited, selected);
+            return post(steps, awaited, selected, Answers::Closing);
         }
     }
     // The chip's own UID replaces uidBase in its copy of the block.
@@ -474,7 +489,7 @@ void SimulatedProgrammer::burnChipImage(std::span<const std::uint8_t> image, Tra
         countError(how.blankFails ? Failure::Blank : Failure::Verify);
     }
     recordBurn(r.passed);
-    post(steps, awaited, selected);
+    post(steps, awaited, selected, Answers::Closing);
 }
 
 void SimulatedProgrammer::storeChipImage(std::span<const std::uint8_t> image, TransferVariant variant,
@@ -506,7 +521,7 @@ void SimulatedProgrammer::storeChipImage(std::span<const std::uint8_t> image, Tr
             push(0x49, kDelayStoreCheck);
         }
     }
-    post(steps, awaited, selected);
+    post(steps, awaited, selected, Answers::Closing);
 }
 
 int SimulatedProgrammer::beginPaged() {
@@ -592,7 +607,7 @@ int SimulatedProgrammer::pageComplete(int address, int length, int crc) {
         appendFailure(steps, Failure::PageCrc, burnProfile(selected), Wait::PagedData, selected);
         recordBurn(false);
     }
-    post(steps, true, selected);
+    post(steps, true, selected, Answers::Data);
     return 0;
 }
 
@@ -617,7 +632,7 @@ int SimulatedProgrammer::tailComplete(int address, int length, int crc) {
         else
             appendFailure(steps, Failure::PageCrc, burnProfile(t.selected), Wait::PagedData, t.selected);
         recordBurn(false);
-        post(steps, true, t.selected);
+        post(steps, true, t.selected, Answers::Closing);
     }
     return 0;
 }
@@ -639,7 +654,7 @@ int SimulatedProgrammer::offlineBlockComplete(int address, int length, int crc) 
         recordBurn(false);
     }
     // "HEX校验OK!" releases the next block, "HEX校验和错误!" stops the transfer.
-    post({{statusReport(ok ? 0x49 : 0x48), kDelayBlockAck}}, true, Family::EP8505);
+    post({{statusReport(ok ? 0x49 : 0x48), kDelayBlockAck}}, true, Family::EP8505, Answers::Data);
     return 0;
 }
 
@@ -703,6 +718,7 @@ int SimulatedProgrammer::firmwareBlockComplete(int address, int length, int crc)
     if (address == 0) {
         update_.clear();
         updateLength_ = -1;
+        newTransferWaits();
     }
     const auto block = received_.bytes().first(kBlockBytes);
     const bool framed = address >= 0 && static_cast<std::size_t>(address) == update_.size() &&
@@ -720,7 +736,7 @@ int SimulatedProgrammer::firmwareBlockComplete(int address, int length, int crc)
         updateLength_ = -1;
     }
     received_.clear();
-    post({{statusReport(code), kDelayFlashBlock}}, true, Family::EP2706);
+    post({{statusReport(code), kDelayFlashBlock}}, true, Family::EP2706, Answers::Data);
     return 0;
 }
 
@@ -731,7 +747,7 @@ int SimulatedProgrammer::firmwareComplete(int zero, int length, int crc) {
                     update_.size() - static_cast<std::size_t>(length) < kBlockBytes &&
                     crc == image::imageCrc(update_.data(), static_cast<std::size_t>(length));
     updateLength_ = ok ? length : -1;
-    post({{statusReport(ok ? 0x0D : 0x0C), kDelayFlashCheck}}, true, Family::EP2706);
+    post({{statusReport(ok ? 0x0D : 0x0C), kDelayFlashCheck}}, true, Family::EP2706, Answers::Closing);
     return 0;
 }
 

@@ -233,9 +233,16 @@ private:
     bool deviceVisible() const;
     void closeLocked();
     void answer(std::uint8_t code, std::span<const std::uint8_t> values, int delayMs);
-    // Queues the steps, paced from now. `awaited`: they answer a station's wait, so no-ack drops the
-    // handshake answers and the start answers keep kHandshakeGap between them.
-    void post(const Steps& steps, bool awaited, chips::Family selected);
+    // What an awaited post answers in its transfer: the start (paged), a page or block of data, or
+    // the closing command (the paged tail, the end of a firmware download).
+    enum class Answers : std::uint8_t { Start, Data, Closing };
+    // Queues the steps, paced from now. `awaited`: they answer a station's wait, so the no-ack
+    // faults drop the handshake answers and the start answers keep kHandshakeGap between them.
+    void post(const Steps& steps, bool awaited, chips::Family selected, Answers answers = Answers::Start);
+    // Whether the no-ack faults drop this awaited post's handshake answers; counts the post.
+    bool dropsAnswers(Answers answers);
+    // A transfer (a burn command, a firmware download's first block) starts its count of waits.
+    void newTransferWaits() { waits_ = {}; }
     std::array<std::uint8_t, 15> qcReply();
     void raise(DeviceEvent::Kind kind);
     void resetTransfer();
@@ -302,6 +309,10 @@ private:
     ReceiveBuffer received_;
     Transfer transfer_;
     int sends_ = 0; // OTP_SEND calls since the link opened
+    struct TransferWaits {
+        int answered = 0;           // awaited posts of the transfer so far
+        bool middleDropped = false; // no-ack-middle has struck in this transfer
+    } waits_;
     std::vector<std::uint8_t> stored_;
     std::vector<bool> burns_;
     std::vector<std::uint8_t> eeprom_;

@@ -2,6 +2,7 @@
 // the transfer, the programmer's reports, and what the window shows when the run is over.
 #include "link/sim/simulated_programmer.h"
 #include "link/station/link.h"
+#include "link/station/transfer.h"
 #include "support/station_fixture.h"
 
 #include <QCoreApplication>
@@ -141,6 +142,44 @@ const RunCase kRuns[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Station, Runs, testing::ValuesIn(kRuns), [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Run, AnUnansweredWaitEndsInOneVerdictAndTheNextChipBurns) {
+    struct Case {
+        const char* faults;
+        bool pass;
+        RunEnd end;
+        bool decided; // the programmer burnt the chip before the lost answer
+    };
+    const Case cases[] = {
+        {"no-ack-first", false, RunEnd::TransferFailed, false},
+        {"no-ack-middle", false, RunEnd::TransferFailed, false},
+        // The chip is burnt; the lost answer is the tail's, not the pass ending, which is the verdict.
+        {"no-ack-last", true, RunEnd::Judged, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults);
+        Bench b("EP39F03", c.faults);
+        TransferTiming quick;
+        quick.ackTimeout = std::chrono::milliseconds(500); // the simulator answers at once
+        quick.chunkPause = quick.sendPause = std::chrono::microseconds(200);
+        b.link->transfers().setTiming(quick);
+        const auto r = b.burn();
+        ASSERT_TRUE(r) << "the run did not end";
+        EXPECT_EQ(r->pass, c.pass);
+        EXPECT_EQ(r->end, c.end);
+        EXPECT_EQ(b.verdicts, std::vector<bool>{c.pass}) << "one verdict per chip";
+        EXPECT_EQ(b.sim->burnOutcomes(), c.decided ? std::vector<bool>{true} : std::vector<bool>{});
+        EXPECT_TRUE(b.paneHas("等待烧录器应答超时!")) << b.f.paneText().toStdString();
+        EXPECT_EQ(b.buttons(), std::make_pair(true, true));
+        EXPECT_EQ(b.pendingAtEnd.back(), 0u);
+
+        b.sim->setFaults({});
+        const auto next = b.burn();
+        ASSERT_TRUE(next);
+        EXPECT_TRUE(next->pass) << "the next chip after the lost answer";
+        EXPECT_EQ(b.verdicts, (std::vector<bool>{c.pass, true}));
+    }
+}
 
 TEST(Run, UnplugDuringTheBurnShowsNgNotTheLastChipsOk) {
     Bench b("EP27C42", "", 1.0);
