@@ -31,17 +31,19 @@ std::string mistake(const CLI::ParseError& e) {
     return what;
 }
 
-struct Parser {
+} // namespace
+
+struct LineParser::Impl {
     CLI::App app{"KEL-VOR programming station, headless: the window's station code without the window.",
                  "kelvor"};
     struct Bound {
         const Command* command;
         CLI::App* app;
-        Runner run;
+        BoundCommand options;
     };
     std::vector<Bound> bound;
 
-    Parser() {
+    Impl() {
         // A repeated option means its last value, as a later setting replaces an earlier one.
         app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
         app.get_formatter()->column_width(32);
@@ -58,8 +60,6 @@ struct Parser {
         }
     }
 };
-
-} // namespace
 
 // The README's table, as `kelvor --help` ends.
 const char* const kExitCodesText =
@@ -91,9 +91,20 @@ const std::vector<Command>& commands() {
     return r;
 }
 
-ParsedLine parse(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+LineParser::LineParser() : impl_(std::make_unique<Impl>()) {}
+LineParser::~LineParser() = default;
+
+ParsedLine parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return LineParser().parse(args, out, err);
+}
+
+ParsedLine LineParser::parse(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
     auto ends = [](int code) { return ParsedLine{nullptr, {}, code}; };
-    Parser parser;
+    Impl& parser = *impl_;
+    // The last line's results go, CLI11's (which help() would follow into the last command) and
+    // the bound fields'.
+    parser.app.clear();
+    for (auto& b : parser.bound) b.options.reset();
     std::vector<std::string> args = given;
     if (args.empty()) {
         err << parser.app.help();
@@ -109,7 +120,7 @@ ParsedLine parse(const std::vector<std::string>& given, std::ostream& out, std::
         err << "kelvor: unknown command '" << args.front() << "'\n" << parser.app.help();
         return ends(kExitUsage);
     }
-    const Parser::Bound* chosen = nullptr;
+    const Impl::Bound* chosen = nullptr;
     for (const auto& b : parser.bound)
         if (b.command == named) chosen = &b;
 
@@ -140,7 +151,7 @@ ParsedLine parse(const std::vector<std::string>& given, std::ostream& out, std::
     for (const auto& extra : chosen->app->remaining())
         return ends(ctx.usage(extra.size() > 1 && extra[0] == '-' ? "unknown option " + extra
                                                                   : "unexpected argument '" + extra + "'"));
-    return {chosen->command, chosen->run, kExitOk};
+    return {chosen->command, chosen->options.run, kExitOk};
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -34,12 +34,19 @@ struct Context {
 
 using Runner = std::function<int(Context&)>;
 
+// A command's options bound to its CLI::App: `run` reads them, `reset` puts back the values they had
+// when bound, so that the same App can parse another line.
+struct BoundCommand {
+    Runner run;
+    std::function<void()> reset;
+};
+
 struct Command {
     const char* name;
     const char* synopsis; // "checksum --model M IMAGE [...]": the usage line of mistakes
     const char* summary;  // one line in `kelvor --help`
     // Adds the command's options to `app` and returns what runs once they are parsed.
-    Runner (*bind)(CLI::App& app);
+    BoundCommand (*bind)(CLI::App& app);
 };
 
 bool registerCommand(const Command& c);
@@ -58,12 +65,30 @@ struct ParsedLine {
 };
 ParsedLine parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// parse() with the command line built once for many lines (kelvor builds it once per run; the
+// command_line fuzz target parses every input with one). Each line starts from every option's
+// default, exactly as a fresh parse() would. The options a returned command runs with are this
+// line's until the next parse.
+class LineParser {
+public:
+    LineParser();
+    ~LineParser();
+    LineParser(const LineParser&) = delete;
+    LineParser& operator=(const LineParser&) = delete;
+    ParsedLine parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // One parse, one options value: `add` binds the options' fields to `app`, `run` reads them.
 template <class Options, void (*add)(CLI::App&, Options&), int (*run)(Context&, const Options&)>
-Runner bindCommand(CLI::App& app) {
+BoundCommand bindCommand(CLI::App& app) {
     auto options = std::make_shared<Options>();
     add(app, *options);
-    return [options](Context& ctx) { return run(ctx, *options); };
+    auto bound = std::make_shared<const Options>(*options);
+    return {[options](Context& ctx) { return run(ctx, *options); }, [options, bound] { *options = *bound; }};
 }
 
 } // namespace kelvor::cli

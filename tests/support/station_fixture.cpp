@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <sstream>
@@ -18,12 +19,12 @@ bool processEventsUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-StationFixture::StationFixture() {
+StationFixture::StationFixture(Clock clock) {
     StationEnvironment env;
     env.programDir = dir_.path();
     env.prompter = &prompter;
     env.logFile = path("zep.log");
-    env.clock = [this] { return now; };
+    if (clock == Clock::Fixed) env.clock = [this] { return now; };
     station_ = std::make_unique<CQORVENDlg>(env);
 }
 
@@ -42,6 +43,10 @@ std::string StationFixture::readIni() const {
 CQORVENDlg& StationFixture::start() {
     station_->startUp();
     return *station_;
+}
+
+bool StationFixture::copyExample(const QString& examplesDir, const QString& name) const {
+    return QFile::copy(examplesDir + QLatin1Char('/') + name, dir_.filePath(name));
 }
 
 std::string StationFixture::logFileText() const {

@@ -16,7 +16,8 @@ bool processEventsUntil(const std::function<bool()>& done, int ms);
 
 class StationFixture {
 public:
-    StationFixture();
+    enum class Clock { Fixed, Wall }; // Wall: the station's own clock, for tools that show the date
+    explicit StationFixture(Clock clock = Clock::Fixed);
 
     // Writes KELVOR.ini before start-up (the text as it would stand in the file).
     void writeIni(const std::string& text);
@@ -27,6 +28,8 @@ public:
     QString dir() const { return dir_.path(); }
     std::string path(const std::string& name) const { return (dir_.path() + "/" + QString::fromStdString(name)).toStdString(); }
     std::string logFileText() const;
+    // Copies examples/NAME into the program directory; false when it cannot.
+    bool copyExample(const QString& examplesDir, const QString& name) const;
     QString paneText() const { return station_->logPane().text(); }
 
     ScriptedPrompter prompter;

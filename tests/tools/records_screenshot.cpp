@@ -11,20 +11,13 @@
 #include "records/station/recorder.h"
 #include "records/ui/records_window.h"
 
-#include <QAction>
 #include "support/station_fixture.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
-#include <fstream>
-#include <functional>
-
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     using namespace kelvor;
@@ -35,16 +28,10 @@ int main(int argc, char** argv) {
     const int chips = argc == 3 ? std::atoi(argv[2]) : 8;
     app::initResources();
     QApplication qapp(argc, argv);
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/kelvor-XXXXXX"));
-    QFile::copy(QStringLiteral(KELVOR_EXAMPLES "/rfpwm.hex"), home.filePath(QStringLiteral("rfpwm.hex")));
-    std::ofstream(home.filePath(QStringLiteral("KELVOR.ini")).toStdString())
-        << "[SIMULATOR]\nFAULTS=ng-rate=25\n[RECORDS]\nSTATION=line-3\n";
-    ScriptedPrompter prompter;
-    StationEnvironment env;
-    env.programDir = home.path();
-    env.prompter = &prompter;
-    env.logFile = home.filePath(QStringLiteral("zep.log")).toStdString();
-    CQORVENDlg station(env);
+    test::StationFixture fixture(test::StationFixture::Clock::Wall);
+    fixture.copyExample(QStringLiteral(KELVOR_EXAMPLES), QStringLiteral("rfpwm.hex"));
+    fixture.writeIni("[SIMULATOR]\nFAULTS=ng-rate=25\n[RECORDS]\nSTATION=line-3\n");
+    CQORVENDlg& station = fixture.station();
     auto link = link::createStationLink(station);
     records::Recorder recorder(station, *link);
     app::MainWindow window(station);
@@ -56,7 +43,7 @@ int main(int argc, char** argv) {
     const chips::ModelRow& model = *chips::findModel("EP2702");
     station.selectModel(model);
     jobs::showJobInputs(station, jobs::defaultJobInputs(model));
-    station.imagePath = home.filePath(QStringLiteral("rfpwm.hex"));
+    station.imagePath = fixture.dir() + QStringLiteral("/rfpwm.hex");
 
     int ended = 0;
     QObject::connect(link.get(), &link::Link::runFinished, [&](const link::RunResult&) { ++ended; });

@@ -11,15 +11,8 @@
 #include "support/station_fixture.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
-#include <functional>
-
 
 int main(int argc, char** argv) {
     using namespace kelvor;
@@ -29,17 +22,12 @@ int main(int argc, char** argv) {
     }
     app::initResources();
     QApplication qapp(argc, argv);
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/kelvor-XXXXXX"));
-    if (!QFile::copy(QStringLiteral(KELVOR_EXAMPLES "/rfpwm.hex"), home.filePath(QStringLiteral("rfpwm.hex")))) {
+    test::StationFixture fixture(test::StationFixture::Clock::Wall);
+    if (!fixture.copyExample(QStringLiteral(KELVOR_EXAMPLES), QStringLiteral("rfpwm.hex"))) {
         std::fprintf(stderr, "kelvor-screenshot: cannot copy the sample image\n");
         return 1;
     }
-    ScriptedPrompter prompter;
-    StationEnvironment env;
-    env.programDir = home.path();
-    env.prompter = &prompter;
-    env.logFile = home.filePath(QStringLiteral("zep.log")).toStdString();
-    CQORVENDlg station(env);
+    CQORVENDlg& station = fixture.station();
     app::Languages languages;
     languages.apply(kLanguageChinese);
     QObject::connect(&station, &CQORVENDlg::languageChanged, &languages, &app::Languages::apply);
