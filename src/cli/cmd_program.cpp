@@ -112,19 +112,11 @@ int runProgram(Context& ctx, const ProgramArgs& a) {
     // One result per chip: the run's, taken as the window takes it.
     std::optional<link::RunResult> ended;
     QObject::connect(&s.link(), &link::Link::runFinished, [&ended](const link::RunResult& r) { ended = r; });
-    // How the transfers ended, for a run that ended with their failure (the link keeps its handler).
-    std::optional<link::TransferOutcome> sent;
-    auto& transfers = s.link().transfers();
-    transfers.onRunFinished = [&sent, linkHandler = transfers.onRunFinished](link::TransferOutcome o) {
-        sent = o;
-        if (linkHandler) linkHandler(o);
-    };
 
     int passed = 0, failed = 0;
     for (int n = 0; n < count; ++n) {
         ended.reset();
         const std::int64_t recordBefore = s.recorder().lastRecordId();
-        sent.reset();
         if (offline)
             st.sendMessage(WM_PROGRAM_MODE, offline, 0);
         else
@@ -145,7 +137,10 @@ int runProgram(Context& ctx, const ProgramArgs& a) {
         case link::RunEnd::LinkClosed: return finish(kExitLink, passed, failed + 1);
         case link::RunEnd::TransferFailed:
             ctx.err << "kelvor: chip " << (n + 1) << ": the transfer failed\n";
-            return finish(sent == link::TransferOutcome::Refused ? kExitUsage : kExitLink, passed, failed + 1);
+            return finish(kExitLink, passed, failed + 1);
+        case link::RunEnd::TransferRefused:
+            ctx.err << "kelvor: chip " << (n + 1) << ": the station refused the transfer\n";
+            return finish(kExitUsage, passed, failed + 1);
         }
         ended->pass ? ++passed : ++failed;
         if (!json) {

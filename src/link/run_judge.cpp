@@ -155,7 +155,7 @@ Judgement RunJudge::onReport(const ReportFacts& f, std::uint32_t now) {
 
 void RunJudge::delivered() { delivering_ = false; }
 
-std::optional<bool> RunJudge::transferEnded(bool done, bool linkClosed, std::uint32_t now) {
+std::optional<bool> RunJudge::transferEnded(bool done, bool linkClosed, std::uint32_t now, bool refused) {
     if (!active_) return std::nullopt;
     transferDone_ = true;
     linkClosed_ = linkClosed_ || linkClosed;
@@ -163,7 +163,7 @@ std::optional<bool> RunJudge::transferEnded(bool done, bool linkClosed, std::uin
     if (verdict_) return std::nullopt;
     if (!done) {
         verdict_ = false;
-        end_ = linkClosed_ ? RunEnd::LinkClosed : RunEnd::TransferFailed;
+        end_ = linkClosed_ ? RunEnd::LinkClosed : refused ? RunEnd::TransferRefused : RunEnd::TransferFailed;
         return false;
     }
     if (plan_.kind == RunKind::ByTransfer) {

@@ -74,6 +74,7 @@ struct Judgement {
 enum class RunEnd : std::uint8_t {
     Judged,         // the programmer gave the verdict (or the completed transfer did)
     TransferFailed, // the transfer did not end well: nothing was burnt or stored as asked
+    TransferRefused, // the station would not send the data as it was: nothing went out
     LinkClosed,     // the programmer went away during the run
     TimedOut,       // no verdict within the family's bound
 };
@@ -99,8 +100,9 @@ public:
     Judgement onReport(const ReportFacts& facts, std::uint32_t now);
     // The verdict judged by onReport has been shown; the run cannot end before that.
     void delivered();
-    // The chip transfer ended. Returns the failure verdict this takes when none came before.
-    std::optional<bool> transferEnded(bool done, bool linkClosed, std::uint32_t now);
+    // The chip transfer ended (`refused`: the station did not send it). Returns the failure verdict
+    // this takes when none came before.
+    std::optional<bool> transferEnded(bool done, bool linkClosed, std::uint32_t now, bool refused = false);
     // The run's end, once: after its verdict and the burn's last report, or by a timeout (which
     // takes the failure verdict), or at once when the link is closed.
     std::optional<RunResult> poll(std::uint32_t now, bool linkOpen);

@@ -108,6 +108,7 @@ ChipRecord recordRun(const RunInputs& in, const std::vector<StageEvent>& events,
     case link::RunEnd::TimedOut: r.verdict = Verdict::Timeout; break;
     case link::RunEnd::LinkClosed:
     case link::RunEnd::TransferFailed: r.verdict = Verdict::LinkFailure; break;
+    case link::RunEnd::TransferRefused: r.verdict = Verdict::Refused; break;
     case link::RunEnd::Judged:
         r.verdict = failing && failing->code && refusesImage(*failing->code) ? Verdict::Refused : Verdict::Fail;
         break;

@@ -150,6 +150,12 @@ TEST(RunJudge, ATransferThatFailsIsTheRunsFailure) {
     ASSERT_TRUE(end);
     EXPECT_EQ(end->end, RunEnd::TransferFailed);
     EXPECT_FALSE(end->judgedAtEnd);
+
+    Armed refused; // the station would not send it: a refusal, not a failure of the link
+    EXPECT_EQ(refused.j.transferEnded(false, false, 10, true), std::optional<bool>(false));
+    const auto held = refused.j.poll(110, true); // once the programmer has been quiet
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->end, RunEnd::TransferRefused);
 }
 
 TEST(RunJudge, AClosedLinkEndsTheRunAtOnce) {

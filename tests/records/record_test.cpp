@@ -99,6 +99,7 @@ TEST(RecordRun, VerdictAndFailingStage) {
         {"timeout", {ev(0x00, "芯片初始化成功! 3ms", 3)}, {false, link::RunEnd::TimedOut}, Verdict::Timeout, {}},
         {"closed link", {}, {false, link::RunEnd::LinkClosed}, Verdict::LinkFailure, {}},
         {"failed transfer", {}, {false, link::RunEnd::TransferFailed}, Verdict::LinkFailure, {}},
+        {"transfer the station refused", {}, {false, link::RunEnd::TransferRefused}, Verdict::Refused, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -491,11 +491,12 @@ void Link::onTransfersFinished(TransferOutcome outcome) {
     {
         std::lock_guard lock(judgeLock_);
         taken = judge_.transferEnded(outcome == TransferOutcome::Done, outcome == TransferOutcome::LinkClosed,
-                                     tickCount());
+                                     tickCount(), outcome == TransferOutcome::Refused);
     }
     if (taken)
         showVerdict(*taken, outcome == TransferOutcome::Done         ? RunEnd::Judged
                             : outcome == TransferOutcome::LinkClosed ? RunEnd::LinkClosed
+                            : outcome == TransferOutcome::Refused    ? RunEnd::TransferRefused
                                                                      : RunEnd::TransferFailed);
     pumpRun();
 }
